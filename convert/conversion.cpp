@@ -1,0 +1,115 @@
+// The two exported conversion functions.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "jxel_convert.h"
+#include "text_delivery.h"
+#include "utf8.h"
+#include "xelagtapi.h"
+
+namespace {
+
+constexpr std::int32_t kUtf8CodeSet = XELAGT_CODESET_UTF8;
+constexpr char kComponentName[] = "Java API";
+
+// Runs before every conversion: the agent is asked for its local code set
+// each time, so nothing about it is cached. False when the agent has no
+// locale record, which counts as a failed conversion.
+bool prepareConversion(xelagt_status* status, std::int32_t* localCodeSet) {
+    xelagt_prepare_status(status);
+    xelagt_component_setup(0, kComponentName, 0);
+    const xelagt_locale* locale = nullptr;
+    xelagt_get_locale(&locale);
+    if (locale == nullptr) return false;
+    *localCodeSet = locale->codeset;
+    return true;
+}
+
+// strerror_r comes in a GNU flavour (returns the text) and an XSI one
+// (fills the buffer); these pick the text out of either.
+[[maybe_unused]] const char* errorTextOf(int result, const char* buffer) {
+    return result == 0 ? buffer : "Unknown error";
+}
+[[maybe_unused]] const char* errorTextOf(const char* text, const char*) { return text; }
+
+void reportNewStringFailure(int error) {
+    char buffer[256] = "";
+#if defined(_WIN32)
+    strerror_s(buffer, sizeof buffer, error);
+    const char* message = buffer;
+#else
+    const char* message = errorTextOf(strerror_r(error, buffer, sizeof buffer), buffer);
+#endif
+    std::fprintf(stderr, "convertStringToUTF:NewStringUTF() failed %s\n", message);
+}
+
+char* copyText(const char* text, std::size_t length) {
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy != nullptr) std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+}  // namespace
+
+char* convertStringFromUTF(const char* text) {
+    xelagt_status status;
+    std::int32_t localCodeSet = 0;
+    if (!prepareConversion(&status, &localCodeSet) || text == nullptr) return nullptr;
+
+    const std::size_t length = std::strlen(text);
+    // The agent reads standard UTF-8: surrogate pairs become 4-byte
+    // sequences in a copy, which can also serve as the result below.
+    char* joined = nullptr;
+    switch (jxel::classifyJavaText(text, length)) {
+        case jxel::JavaTextForm::kUnrepresentable:
+            return nullptr;
+        case jxel::JavaTextForm::kSurrogatePairs:
+            joined = static_cast<char*>(std::malloc(length + 1));
+            if (joined == nullptr) return nullptr;
+            jxel::joinSurrogatePairs(text, length, joined);
+            break;
+        case jxel::JavaTextForm::kStandard:
+            break;
+    }
+    const char* input = joined != nullptr ? joined : text;
+
+    char* output = nullptr;
+    const std::int32_t result =
+        xelagt_convert_text(localCodeSet, kUtf8CodeSet, &output, input, &status);
+    if (result != 0) {
+        if (output != nullptr) xelagt_release_buffer(output);  // never leak a stray one
+        std::free(joined);
+        return nullptr;
+    }
+    if (output != nullptr) {
+        std::free(joined);
+        return output;
+    }
+    // No conversion was needed. The caller releases what it gets, so it
+    // gets a copy, never its own argument.
+    return joined != nullptr ? joined : copyText(text, length);
+}
+
+jstring convertStringToUTF(char* text, JNIEnv* env) {
+    xelagt_status status;
+    std::int32_t localCodeSet = 0;
+    if (!prepareConversion(&status, &localCodeSet) || text == nullptr || env == nullptr) {
+        return nullptr;
+    }
+
+    char* output = nullptr;
+    const std::int32_t result =
+        xelagt_convert_text(kUtf8CodeSet, localCodeSet, &output, text, &status);
+    if (result != 0) {
+        if (output != nullptr) xelagt_release_buffer(output);
+        return nullptr;
+    }
+
+    jstring string = jxel::newJavaString(env, output != nullptr ? output : text);
+    if (string == nullptr) reportNewStringFailure(errno);
+    if (output != nullptr) xelagt_release_buffer(output);
+    return string;
+}

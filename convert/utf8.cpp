@@ -1,0 +1,184 @@
+#include "utf8.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace jxel {
+namespace {
+
+using Byte = unsigned char;
+
+constexpr Byte kReplacement[] = {0xEF, 0xBF, 0xBD};  // U+FFFD
+
+// Index of the first byte at or after `from` that is not ASCII, or `length`.
+std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
+    std::size_t i = from;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+    }
+    while (i < length && s[i] < 0x80) ++i;
+    return i;
+}
+
+bool isContinuation(Byte b) { return (b & 0xC0) == 0x80; }
+
+struct Sequence {
+    std::size_t length;  // bytes taken: the sequence, or its maximal invalid subpart
+    bool valid;
+};
+
+// Reads one standard UTF-8 sequence at `i` (s[i] >= 0x80). An invalid
+// sequence yields its maximal subpart, the unit that gets one U+FFFD.
+Sequence readSequence(const Byte* s, std::size_t i, std::size_t length) {
+    const Byte lead = s[i];
+    int continuations = 2;
+    Byte low = 0x80;
+    Byte high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        continuations = 1;
+    } else if (lead == 0xE0) {
+        low = 0xA0;  // no overlong forms
+    } else if (lead == 0xED) {
+        high = 0x9F;  // no surrogates
+    } else if (lead >= 0xE1 && lead <= 0xEF) {
+        // the full continuation range
+    } else if (lead == 0xF0) {
+        continuations = 3;
+        low = 0x90;
+    } else if (lead >= 0xF1 && lead <= 0xF3) {
+        continuations = 3;
+    } else if (lead == 0xF4) {
+        continuations = 3;
+        high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return {1, false};
+    }
+    std::size_t j = i + 1;
+    if (j >= length || s[j] < low || s[j] > high) return {1, false};
+    for (++j; j < i + 1 + static_cast<std::size_t>(continuations); ++j) {
+        if (j >= length || !isContinuation(s[j])) return {j - i, false};
+    }
+    return {j - i, true};
+}
+
+bool isHighSurrogateAt(const Byte* s, std::size_t i, std::size_t length) {
+    return i + 2 < length && s[i] == 0xED && s[i + 1] >= 0xA0 && s[i + 1] <= 0xAF &&
+           isContinuation(s[i + 2]);
+}
+
+bool isLowSurrogateAt(const Byte* s, std::size_t i, std::size_t length) {
+    return i + 2 < length && s[i] == 0xED && s[i + 1] >= 0xB0 && s[i + 1] <= 0xBF &&
+           isContinuation(s[i + 2]);
+}
+
+// The 10 payload bits of a 3-byte surrogate sequence.
+std::uint32_t surrogateBits(const Byte* s) {
+    return (static_cast<std::uint32_t>(s[1] & 0x0F) << 6) | (s[2] & 0x3F);
+}
+
+void putSurrogate(std::uint32_t unit, Byte* out) {
+    out[0] = static_cast<Byte>(0xE0 | (unit >> 12));
+    out[1] = static_cast<Byte>(0x80 | ((unit >> 6) & 0x3F));
+    out[2] = static_cast<Byte>(0x80 | (unit & 0x3F));
+}
+
+// Walks standard UTF-8, handing each piece of the modified form to `sink`:
+// sink(bytes, count). Returns whether any piece differs from the input.
+template <typename Sink>
+bool walkToModified(const Byte* s, std::size_t length, Sink&& sink) {
+    bool changed = false;
+    std::size_t i = 0;
+    while (true) {
+        const std::size_t end = skipAscii(s, i, length);
+        if (end > i) sink(s + i, end - i);
+        i = end;
+        if (i == length) break;
+        const Sequence sequence = readSequence(s, i, length);
+        if (!sequence.valid) {
+            sink(kReplacement, sizeof kReplacement);
+            changed = true;
+        } else if (sequence.length == 4) {
+            const std::uint32_t code = ((s[i] & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
+                                       ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
+            Byte pair[6];
+            putSurrogate(0xD800 + ((code - 0x10000) >> 10), pair);
+            putSurrogate(0xDC00 + ((code - 0x10000) & 0x3FF), pair + 3);
+            sink(pair, sizeof pair);
+            changed = true;
+        } else {
+            sink(s + i, sequence.length);
+        }
+        i += sequence.length;
+    }
+    return changed;
+}
+
+}  // namespace
+
+JavaTextForm classifyJavaText(const char* text, std::size_t length) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    JavaTextForm form = JavaTextForm::kStandard;
+    std::size_t i = 0;
+    while ((i = skipAscii(s, i, length)) < length) {
+        if (isHighSurrogateAt(s, i, length)) {
+            if (!isLowSurrogateAt(s, i + 3, length)) return JavaTextForm::kUnrepresentable;
+            form = JavaTextForm::kSurrogatePairs;
+            i += 6;
+            continue;
+        }
+        // A lone low surrogate, C0 80 (U+0000) and every other invalid
+        // sequence fail here; valid 4-byte sequences from native callers pass.
+        const Sequence sequence = readSequence(s, i, length);
+        if (!sequence.valid) return JavaTextForm::kUnrepresentable;
+        i += sequence.length;
+    }
+    return form;
+}
+
+std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    auto* o = reinterpret_cast<Byte*>(out);
+    std::size_t written = 0;
+    std::size_t i = 0;
+    while (true) {
+        const std::size_t end = skipAscii(s, i, length);
+        std::memcpy(o + written, s + i, end - i);
+        written += end - i;
+        i = end;
+        if (i == length) break;
+        if (isHighSurrogateAt(s, i, length) && isLowSurrogateAt(s, i + 3, length)) {
+            const std::uint32_t code =
+                0x10000 + ((surrogateBits(s + i) << 10) | surrogateBits(s + i + 3));
+            o[written++] = static_cast<Byte>(0xF0 | (code >> 18));
+            o[written++] = static_cast<Byte>(0x80 | ((code >> 12) & 0x3F));
+            o[written++] = static_cast<Byte>(0x80 | ((code >> 6) & 0x3F));
+            o[written++] = static_cast<Byte>(0x80 | (code & 0x3F));
+            i += 6;
+        } else {
+            o[written++] = s[i++];
+        }
+    }
+    o[written] = '\0';
+    return written;
+}
+
+std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
+    std::size_t size = 0;
+    const bool changed = walkToModified(reinterpret_cast<const Byte*>(text), length,
+                                        [&size](const Byte*, std::size_t count) { size += count; });
+    return changed ? size + 1 : 0;
+}
+
+void writeModifiedUtf8(const char* text, std::size_t length, char* out) {
+    auto* o = reinterpret_cast<Byte*>(out);
+    walkToModified(reinterpret_cast<const Byte*>(text), length,
+                   [&o](const Byte* bytes, std::size_t count) {
+                       std::memcpy(o, bytes, count);
+                       o += count;
+                   });
+    *o = '\0';
+}
+
+}  // namespace jxel

@@ -1,0 +1,21 @@
+# Compares the defined dynamic symbols of LIBRARY with the list in EXPECTED.
+find_program(NM nm REQUIRED)
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing
+                COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" lines "${listing}")
+set(actual "")
+foreach(line IN LISTS lines)
+  # "address type name"; only code and data the library defines itself.
+  if(line MATCHES "^[0-9a-fA-F]+ [TDBR] (.+)$")
+    list(APPEND actual "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(SORT actual)
+file(STRINGS ${EXPECTED} expected)
+list(SORT expected)
+if(NOT actual STREQUAL expected)
+  string(REPLACE ";" "\n  " actual_text "${actual}")
+  string(REPLACE ";" "\n  " expected_text "${expected}")
+  message(FATAL_ERROR "exported symbols differ\nexpected:\n  ${expected_text}\nactual:\n  ${actual_text}")
+endif()
+message(STATUS "${LIBRARY}: exports exactly the expected ${CMAKE_MATCH_COUNT} symbols")
