@@ -1,0 +1,138 @@
+// codeset_iconv.cpp - text conversion with iconv.
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "codeset.h"
+#include "standin.h"
+
+namespace xelagt {
+
+namespace {
+
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+
+// iconv names to try, best first; CP932 is the Shift_JIS variant Windows uses for 932.
+const char* const* iconv_names(int32_t codeset) noexcept {
+    static const char* const kUtf8[] = {"UTF-8", nullptr};
+    static const char* const kLatin1[] = {"ISO-8859-1", nullptr};
+    static const char* const kWindows1252[] = {"WINDOWS-1252", "CP1252", nullptr};
+    static const char* const kShiftJis[] = {"CP932", "SHIFT_JIS", nullptr};
+    switch (codeset) {
+        case XELAGT_CODESET_UTF8:
+            return kUtf8;
+        case XELAGT_CODESET_ISO_8859_1:
+            return kLatin1;
+        case XELAGT_CODESET_WINDOWS_1252:
+            return kWindows1252;
+        case XELAGT_CODESET_SHIFT_JIS:
+            return kShiftJis;
+        default:
+            return nullptr;
+    }
+}
+
+iconv_t open_descriptor(int32_t target, int32_t source) noexcept {
+    const char* const* targets = iconv_names(target);
+    const char* const* sources = iconv_names(source);
+    if (targets == nullptr || sources == nullptr) return kNoDescriptor;
+    for (const char* const* to = targets; *to != nullptr; ++to) {
+        for (const char* const* from = sources; *from != nullptr; ++from) {
+            iconv_t cd = iconv_open(*to, *from);
+            if (cd != kNoDescriptor) return cd;
+        }
+    }
+    return kNoDescriptor;
+}
+
+// Descriptors opened by one thread, one per (target, source) pair. Opening one is costly
+// and a descriptor may not be shared between threads while in use.
+class DescriptorCache {
+  public:
+    DescriptorCache() = default;
+    DescriptorCache(const DescriptorCache&) = delete;
+    DescriptorCache& operator=(const DescriptorCache&) = delete;
+    ~DescriptorCache() {
+        for (size_t i = 0; i < count_; ++i) iconv_close(entries_[i].cd);
+    }
+
+    iconv_t get(int32_t target, int32_t source) noexcept {
+        for (size_t i = 0; i < count_; ++i) {
+            if (entries_[i].target == target && entries_[i].source == source) {
+                return entries_[i].cd;
+            }
+        }
+        iconv_t cd = open_descriptor(target, source);
+        if (cd != kNoDescriptor && count_ < kCapacity) entries_[count_++] = {target, source, cd};
+        return cd;
+    }
+
+  private:
+    struct Entry {
+        int32_t target;
+        int32_t source;
+        iconv_t cd;
+    };
+    static constexpr size_t kCapacity = 12;  // every ordered pair of the four code sets
+    Entry entries_[kCapacity];
+    size_t count_ = 0;
+};
+
+thread_local DescriptorCache t_descriptors;
+
+}  // namespace
+
+int32_t platform_convert(int32_t target, int32_t source, const char* input,
+                         char** output) noexcept {
+    iconv_t cd = t_descriptors.get(target, source);
+    if (cd == kNoDescriptor) return XELAGT_ERR_UNKNOWN_CODESET;
+    // A previous call may have stopped half-way through a conversion.
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+
+    const size_t input_length = std::strlen(input);
+    size_t capacity = input_length * 2 + 16;
+    char* buffer = static_cast<char*>(std::malloc(capacity));
+    if (buffer == nullptr) return XELAGT_ERR_OUT_OF_MEMORY;
+
+    char* in = const_cast<char*>(input);
+    size_t in_left = input_length;
+    char* out = buffer;
+    size_t out_left = capacity - 1;  // room for the terminating NUL
+    bool flushing = false;
+    for (;;) {
+        // After the input, a call without input writes whatever shift state is pending.
+        size_t result = flushing ? iconv(cd, nullptr, nullptr, &out, &out_left)
+                                 : iconv(cd, &in, &in_left, &out, &out_left);
+        if (result != static_cast<size_t>(-1)) {
+            if (flushing) break;
+            flushing = true;
+            continue;
+        }
+        if (errno != E2BIG) {
+            std::free(buffer);
+            return XELAGT_ERR_CONVERSION;
+        }
+        const size_t used = static_cast<size_t>(out - buffer);
+        if (capacity > SIZE_MAX / 2) {
+            std::free(buffer);
+            return XELAGT_ERR_OUT_OF_MEMORY;
+        }
+        capacity *= 2;
+        char* grown = static_cast<char*>(std::realloc(buffer, capacity));
+        if (grown == nullptr) {
+            std::free(buffer);
+            return XELAGT_ERR_OUT_OF_MEMORY;
+        }
+        buffer = grown;
+        out = buffer + used;
+        out_left = capacity - 1 - used;
+    }
+    *out = '\0';
+    *output = buffer;
+    return XELAGT_OK;
+}
+
+}  // namespace xelagt

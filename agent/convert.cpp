@@ -1,0 +1,130 @@
+// convert.cpp - text conversion and the buffers it hands out.
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <unordered_set>
+
+#include "codeset.h"
+#include "control.h"
+#include "export.h"
+#include "standin.h"
+
+namespace xelagt {
+
+namespace {
+
+// The converted texts handed out and not yet released. Release must also take buffers the
+// agent never made, so it looks the pointer up; sharding keeps threads that convert at
+// the same time off one lock.
+class BufferRegistry {
+  public:
+    bool add(void* buffer) noexcept {
+        Shard& shard = shard_for(buffer);
+        try {
+            std::lock_guard<std::mutex> lock(shard.mutex);
+            shard.buffers.insert(buffer);
+        } catch (...) {
+            return false;
+        }
+        live_.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    }
+
+    // Forgets buffer if the agent made it. Done before the buffer is freed, so a new
+    // buffer at the same address cannot be forgotten instead.
+    void remove(void* buffer) noexcept {
+        Shard& shard = shard_for(buffer);
+        size_t erased;
+        {
+            std::lock_guard<std::mutex> lock(shard.mutex);
+            erased = shard.buffers.erase(buffer);
+        }
+        if (erased != 0) live_.fetch_sub(1, std::memory_order_relaxed);
+    }
+
+    int64_t live() const noexcept { return live_.load(std::memory_order_relaxed); }
+
+  private:
+    static constexpr size_t kShards = 16;
+
+    struct alignas(64) Shard {
+        std::mutex mutex;
+        std::unordered_set<void*> buffers;
+    };
+
+    Shard& shard_for(void* buffer) noexcept {
+        auto bits = reinterpret_cast<uintptr_t>(buffer);
+        // malloc aligns to 16 bytes; the low bits carry nothing.
+        return shards_[((bits >> 4) ^ (bits >> 12)) % kShards];
+    }
+
+    Shard shards_[kShards];
+    std::atomic<int64_t> live_{0};
+};
+
+BufferRegistry& buffers() noexcept {
+    // Never destroyed: threads may still release buffers while the process exits.
+    alignas(BufferRegistry) static unsigned char storage[sizeof(BufferRegistry)];
+    static BufferRegistry* const registry = new (storage) BufferRegistry();
+    return *registry;
+}
+
+int32_t convert(int32_t target, int32_t source, char** output, const char* input) noexcept {
+    int32_t status;
+    if (take_failure(XELAGT_OP_CONVERT, &status)) {
+        if (output != nullptr) *output = nullptr;
+        return status;
+    }
+    if (output == nullptr) return XELAGT_ERR_BAD_ARGUMENT;
+    *output = nullptr;
+    if (input == nullptr) return XELAGT_ERR_BAD_ARGUMENT;
+    // Nothing to do, so nothing is checked either, not even the code set.
+    if (target == source) return XELAGT_OK;
+    if (!codeset_known(target) || !codeset_known(source)) return XELAGT_ERR_UNKNOWN_CODESET;
+
+    char* converted = nullptr;
+    status = platform_convert(target, source, input, &converted);
+    if (status != XELAGT_OK) return status;
+    if (take_no_output()) {
+        std::free(converted);
+        return XELAGT_OK;
+    }
+    if (!buffers().add(converted)) {
+        std::free(converted);
+        return XELAGT_ERR_OUT_OF_MEMORY;
+    }
+    *output = converted;
+    return XELAGT_OK;
+}
+
+}  // namespace
+
+}  // namespace xelagt
+
+using namespace xelagt;
+
+extern "C" {
+
+XELAGT_EXPORT int32_t xelagt_convert_text(int32_t target, int32_t source, char** output,
+                                          const char* input, xelagt_status* status) {
+    const int32_t result = convert(target, source, output, input);
+    if (status != nullptr) {
+        // The record keeps the last outcome, in its first four bytes.
+        std::memset(status, 0, sizeof(*status));
+        std::memcpy(status->opaque, &result, sizeof(result));
+    }
+    return result;
+}
+
+XELAGT_EXPORT void xelagt_release_buffer(void* buffer) {
+    if (buffer == nullptr) return;
+    buffers().remove(buffer);
+    std::free(buffer);
+}
+
+XELAGT_EXPORT_NAMED int64_t xelagt_test_live_buffers(void) { return buffers().live(); }
+
+}  // extern "C"

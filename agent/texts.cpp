@@ -1,0 +1,103 @@
+// texts.cpp - error and version texts, the per-thread text buffer, status records and
+// component set-up.
+#include <cstring>
+#include <string>
+
+#include "control.h"
+#include "export.h"
+#include "standin.h"
+#include "text_buffer.h"
+
+namespace xelagt {
+
+namespace {
+
+thread_local std::string t_text;
+
+// The name the calling thread announced itself with; truncated to fit.
+thread_local char t_component[128];
+
+}  // namespace
+
+char* hand_out(const std::string& text) {
+    t_text.assign(text);
+    return t_text.data();
+}
+
+}  // namespace xelagt
+
+using namespace xelagt;
+
+extern "C" {
+
+XELAGT_EXPORT char* xelagt_error_text(int32_t status) {
+    int32_t injected;
+    if (take_failure(XELAGT_OP_ERROR_TEXT, &injected)) return nullptr;
+    const char* text = nullptr;
+    switch (status) {
+        case XELAGT_OK:
+            text = "success";
+            break;
+        case XELAGT_ERR_INVALID_HANDLE:
+            text = "invalid data object handle";
+            break;
+        case XELAGT_ERR_INVALID_TYPE:
+            text = "unknown data object type";
+            break;
+        case XELAGT_ERR_NULL_TEXT:
+            text = "no text given";
+            break;
+        case XELAGT_ERR_NOT_A_LIST:
+            text = "attribute is not a list";
+            break;
+        case XELAGT_ERR_NO_ELEMENT:
+            text = "no such list element";
+            break;
+        case XELAGT_ERR_CONVERSION:
+            text = "text cannot be converted";
+            break;
+        case XELAGT_ERR_UNKNOWN_CODESET:
+            text = "unknown code set";
+            break;
+        case XELAGT_ERR_BAD_ARGUMENT:
+            text = "invalid argument";
+            break;
+        case XELAGT_ERR_OUT_OF_MEMORY:
+            text = "out of memory";
+            break;
+        case XELAGT_ERR_INJECTED:
+            text = "failure injected by test control";
+            break;
+        default:
+            break;
+    }
+    // The operation returns char* but callers must not write through it.
+    return const_cast<char*>(text);
+}
+
+XELAGT_EXPORT char* xelagt_version_text(void) {
+    int32_t injected;
+    if (take_failure(XELAGT_OP_VERSION_TEXT, &injected)) return nullptr;
+    return const_cast<char*>(XELAGT_STANDIN_VERSION_TEXT);
+}
+
+XELAGT_EXPORT void xelagt_prepare_status(xelagt_status* status) {
+    if (status != nullptr) std::memset(status, 0, sizeof(*status));
+}
+
+XELAGT_EXPORT int32_t xelagt_component_setup(int32_t reserved, const char* component,
+                                             int32_t flags) {
+    (void)reserved;
+    (void)flags;
+    int32_t status;
+    if (take_failure(XELAGT_OP_COMPONENT_SETUP, &status)) return status;
+    if (component == nullptr) {
+        t_component[0] = '\0';
+    } else {
+        std::strncpy(t_component, component, sizeof(t_component) - 1);
+        t_component[sizeof(t_component) - 1] = '\0';
+    }
+    return XELAGT_OK;
+}
+
+}  // extern "C"
