@@ -12,3 +12,17 @@ add_test(NAME exported_symbols
   COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:JXelAgtbase>
           -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/exported_symbols.txt
           -P ${CMAKE_CURRENT_SOURCE_DIR}/check_exports.cmake)
+
+# Install the tree, then build and run a program against what was installed.
+set(JXEL_TEST_PREFIX ${CMAKE_BINARY_DIR}/test-install)
+add_test(NAME consumer_install
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${JXEL_TEST_PREFIX}
+          --config $<CONFIG>)
+set_tests_properties(consumer_install PROPERTIES FIXTURES_SETUP installed_tree)
+add_test(NAME consumer_program
+  COMMAND ${CMAKE_CTEST_COMMAND} --build-and-test ${CMAKE_CURRENT_SOURCE_DIR}/consumer
+          ${CMAKE_BINARY_DIR}/consumer --build-generator ${CMAKE_GENERATOR}
+          --build-options -DCMAKE_PREFIX_PATH=${JXEL_TEST_PREFIX} -DJAVA_HOME=${JAVA_HOME}
+          --test-command consumer)
+set_tests_properties(consumer_program PROPERTIES FIXTURES_REQUIRED installed_tree
+  ENVIRONMENT "XELAGT_CODESET=ISO-8859-1" PASS_REGULAR_EXPRESSION "3 passed, 0 failed")

@@ -1,0 +1,39 @@
+# Install layout:
+#   lib/                       the bridge, libJXelAgtbase
+#   lib/xelagtapi-standin/     the stand-in agent (deployments use the real agent)
+#   include/                   jxel_convert.h and xelagtapi.h
+#   lib/cmake/JXelAgtbase/     the CMake package: JXelAgtbase::JXelAgtbase and
+#                              JXelAgtbase::xelagtapi (the agent, for release buffer)
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(JXEL_STANDIN_DIR ${CMAKE_INSTALL_LIBDIR}/xelagtapi-standin)
+
+# The installed bridge looks for the agent beside itself first, then in the
+# stand-in's folder; LD_LIBRARY_PATH or a real agent beside it takes precedence.
+set_target_properties(JXelAgtbase PROPERTIES INSTALL_RPATH "\$ORIGIN;\$ORIGIN/xelagtapi-standin")
+target_include_directories(JXelAgtbase INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/convert>
+                                                $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+
+install(TARGETS JXelAgtbase EXPORT JXelAgtbaseTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS xelagtapi EXPORT JXelAgtbaseTargets
+  LIBRARY DESTINATION ${JXEL_STANDIN_DIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  ARCHIVE DESTINATION ${JXEL_STANDIN_DIR})
+target_include_directories(xelagtapi INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+install(FILES ${PROJECT_SOURCE_DIR}/convert/jxel_convert.h ${PROJECT_SOURCE_DIR}/agentapi/xelagtapi.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT JXelAgtbaseTargets NAMESPACE JXelAgtbase::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/JXelAgtbase)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/JXelAgtbaseConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/JXelAgtbase)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/JXelAgtbase)
