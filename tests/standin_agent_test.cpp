@@ -485,10 +485,12 @@ TEST_F(AgentTest, ThreadsOnSharedObjects) {
     xelagt_handle shared = make();
     std::atomic<int> wrong{0};
     std::vector<std::vector<int32_t>> indices(4);
+    std::atomic<bool> go{false};  // start together, so the calls overlap
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t, shared, &wrong, &indices] {
-            for (int i = 0; i < 300; ++i) {
+        threads.emplace_back([t, shared, &wrong, &indices, &go] {
+            while (!go) std::this_thread::yield();
+            for (int i = 0; i < 2000; ++i) {
                 const std::string mine = std::to_string(t * 1000 + i);
                 xelagt_set_string_attribute(shared, 10 + t, mine.c_str());
                 const char* got = xelagt_get_string_attribute(shared, 10 + t);
@@ -497,23 +499,25 @@ TEST_F(AgentTest, ThreadsOnSharedObjects) {
             }
         });
     }
+    go = true;
     for (auto& th : threads) th.join();
     EXPECT_EQ(wrong, 0);
     std::vector<int32_t> all;
     for (const auto& v : indices) all.insert(all.end(), v.begin(), v.end());
     std::sort(all.begin(), all.end());
     for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(all[i], static_cast<int32_t>(i));
-    EXPECT_EQ(xelagt_list_length(shared, 1), 1200);
+    EXPECT_EQ(xelagt_list_length(shared, 1), 8000);
 }
 
 TEST_F(AgentTest, ObjectFreedWhileOthersUseIt) {
     for (int round = 0; round < 100; ++round) {
         xelagt_handle h = make();
         xelagt_set_string_attribute(h, 1, "intact");
-        std::atomic<int> freed{0}, wrong{0};
+        std::atomic<int> freed{0}, wrong{0}, ready{0};
         std::vector<std::thread> threads;
         for (int t = 0; t < 3; ++t) {
-            threads.emplace_back([h, &freed, &wrong] {
+            threads.emplace_back([h, &freed, &wrong, &ready] {
+                for (++ready; ready < 3;) std::this_thread::yield();
                 for (int i = 0; i < 20; ++i) {
                     const char* got = xelagt_get_string_attribute(h, 1);
                     if (got != nullptr && std::strcmp(got, "intact") != 0) ++wrong;
