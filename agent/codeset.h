@@ -16,6 +16,10 @@ bool codeset_known(int32_t codeset) noexcept;
 // SHIFT_JIS, SJIS, CP932; case, '-' and '_' ignored), or 0 when the name is not known.
 int32_t codeset_from_name(const char* name) noexcept;
 
+// The code set of the process's locale, found without changing the locale, or 0 when it
+// is not one the stand-in knows.
+int32_t platform_locale_codeset() noexcept;
+
 // Converts the NUL-terminated input between two different known code sets. On success
 // *output is a new NUL-terminated text from malloc; on failure it is left untouched.
 // Returns XELAGT_OK, XELAGT_ERR_CONVERSION, XELAGT_ERR_UNKNOWN_CODESET (not available on

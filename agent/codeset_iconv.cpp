@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "codeset.h"
 #include "standin.h"
@@ -83,7 +84,31 @@ class DescriptorCache {
 
 thread_local DescriptorCache t_descriptors;
 
+// Code set of a locale name such as "ja_JP.SJIS@euro": the part between '.' and '@'.
+int32_t codeset_of_locale(const char* locale) noexcept {
+    const char* dot = std::strchr(locale, '.');
+    if (dot == nullptr) return 0;
+    char name[32];
+    size_t n = 0;
+    for (const char* p = dot + 1; *p != '\0' && *p != '@'; ++p) {
+        if (n + 1 == sizeof(name)) return 0;
+        name[n++] = *p;
+    }
+    name[n] = '\0';
+    return codeset_from_name(name);
+}
+
 }  // namespace
+
+// Reads the locale variables rather than asking the C library, whose answer depends on
+// setlocale: loading the agent must not change the process's locale.
+int32_t platform_locale_codeset() noexcept {
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* locale = std::getenv(variable);
+        if (locale != nullptr && *locale != '\0') return codeset_of_locale(locale);
+    }
+    return 0;
+}
 
 int32_t platform_convert(int32_t target, int32_t source, const char* input,
                          char** output) noexcept {

@@ -3,6 +3,8 @@
 // Converts through UTF-16. Invalid input fails on the way in (MB_ERR_INVALID_CHARS); on
 // the way out, best-fit mapping is off and any use of the default character fails, so a
 // text is never silently changed.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
 #include <climits>
@@ -33,6 +35,22 @@ UINT code_page(int32_t codeset) noexcept {
 }
 
 }  // namespace
+
+// The ANSI code page is the local code set of a Windows process.
+int32_t platform_locale_codeset() noexcept {
+    switch (GetACP()) {
+        case CP_UTF8:
+            return XELAGT_CODESET_UTF8;
+        case 28591:
+            return XELAGT_CODESET_ISO_8859_1;
+        case 1252:
+            return XELAGT_CODESET_WINDOWS_1252;
+        case 932:
+            return XELAGT_CODESET_SHIFT_JIS;
+        default:
+            return 0;
+    }
+}
 
 int32_t platform_convert(int32_t target, int32_t source, const char* input,
                          char** output) noexcept {

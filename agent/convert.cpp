@@ -50,10 +50,17 @@ class BufferRegistry {
   private:
     static constexpr size_t kShards = 16;
 
+#if defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4324)  // the padding is the point
+#endif
     struct alignas(64) Shard {
         std::mutex mutex;
         std::unordered_set<void*> buffers;
     };
+#if defined(_MSC_VER)
+#pragma warning(pop)
+#endif
 
     Shard& shard_for(void* buffer) noexcept {
         auto bits = reinterpret_cast<uintptr_t>(buffer);

@@ -81,12 +81,19 @@ class SlotLock {
     std::atomic<bool> locked_{false};
 };
 
+#if defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4324)  // the padding is the point
+#endif
 // One cache line per slot, so threads working on neighbouring objects do not contend.
 struct alignas(64) Slot {
     SlotLock lock;
     uint32_t generation = 1;   // guarded by lock; part of every handle to this slot
     Object* object = nullptr;  // guarded by lock; nullptr while the slot is free
 };
+#if defined(_MSC_VER)
+#pragma warning(pop)
+#endif
 
 // The object behind a handle, with its slot locked for as long as this lives.
 class LockedObject {

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
 #include "codeset.h"
 #include "control.h"
@@ -43,20 +42,6 @@ constexpr Name kNames[] = {
     {"SJIS", XELAGT_CODESET_SHIFT_JIS},      {"CP932", XELAGT_CODESET_SHIFT_JIS},
 };
 
-// Code set of a locale name such as "ja_JP.SJIS@euro": the part between '.' and '@'.
-int32_t codeset_of_locale(const char* locale) noexcept {
-    const char* dot = std::strchr(locale, '.');
-    if (dot == nullptr) return 0;
-    char name[32];
-    size_t n = 0;
-    for (const char* p = dot + 1; *p != '\0' && *p != '@'; ++p) {
-        if (n + 1 == sizeof(name)) return 0;
-        name[n++] = *p;
-    }
-    name[n] = '\0';
-    return codeset_from_name(name);
-}
-
 int32_t codeset_from_setting(const char* value) noexcept {
     char* end = nullptr;
     long number = std::strtol(value, &end, 10);
@@ -68,21 +53,13 @@ int32_t codeset_from_setting(const char* value) noexcept {
     return codeset_from_name(value);
 }
 
-// The start-up code set. Reads the locale variables rather than the C locale, so loading
-// the agent never changes the process's locale.
 int32_t startup_codeset() noexcept {
     const char* setting = std::getenv("XELAGT_CODESET");
     if (setting != nullptr && *setting != '\0') {
         if (int32_t codeset = codeset_from_setting(setting)) return codeset;
     }
-    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        const char* locale = std::getenv(variable);
-        if (locale != nullptr && *locale != '\0') {
-            int32_t codeset = codeset_of_locale(locale);
-            return codeset != 0 ? codeset : XELAGT_CODESET_UTF8;
-        }
-    }
-    return XELAGT_CODESET_UTF8;
+    int32_t codeset = platform_locale_codeset();
+    return codeset != 0 ? codeset : XELAGT_CODESET_UTF8;
 }
 
 std::atomic<int32_t>& current_codeset() noexcept {

@@ -94,8 +94,11 @@ XELAGT_EXPORT int32_t xelagt_component_setup(int32_t reserved, const char* compo
     if (component == nullptr) {
         t_component[0] = '\0';
     } else {
-        std::strncpy(t_component, component, sizeof(t_component) - 1);
-        t_component[sizeof(t_component) - 1] = '\0';
+        size_t n = 0;
+        for (; n + 1 < sizeof(t_component) && component[n] != '\0'; ++n) {
+            t_component[n] = component[n];
+        }
+        t_component[n] = '\0';
     }
     return XELAGT_OK;
 }
