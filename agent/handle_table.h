@@ -85,8 +85,9 @@ class SlotLock {
 #pragma warning(push)
 #pragma warning(disable : 4324)  // the padding is the point
 #endif
-// One cache line per slot, so threads working on neighbouring objects do not contend.
-struct alignas(64) Slot {
+// 128 bytes per slot (a cache line pair: adjacent-line prefetch moves lines in pairs), so
+// threads working on neighbouring objects do not contend.
+struct alignas(128) Slot {
     SlotLock lock;
     uint32_t generation = 1;   // guarded by lock; part of every handle to this slot
     Object* object = nullptr;  // guarded by lock; nullptr while the slot is free
