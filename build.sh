@@ -50,6 +50,17 @@ cmd_demo() {
     cmake --build --preset default --target demo
 }
 
+# Release build with the benchmarks; writes bench/results.md and bench/results.png.
+cmd_bench() {
+    need_packages cmake g++ make openjdk-17-jdk-headless libbenchmark-dev libjna-java gnuplot-nox
+    say "building (release, with the benchmarks)"
+    configure_and_build bench
+    say "checking the vector UTF-8 code against the byte-wise code"
+    "$ROOT/build-bench/bin/jxel_utf8_check"
+    say "benchmarks (a few minutes)"
+    "$ROOT/bench/run.sh" "$ROOT/build-bench"
+}
+
 usage() {
     sed -n '2,3p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
@@ -61,5 +72,6 @@ shift
 case "$command" in
     test) cmd_test "$@" ;;
     demo) cmd_demo "$@" ;;
+    bench) cmd_bench "$@" ;;
     *) usage ;;
 esac

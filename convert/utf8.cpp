@@ -3,6 +3,15 @@
 #include <cstdint>
 #include <cstring>
 
+// JXEL_UTF8_NO_VECTOR builds the byte-wise code alone, the reference the
+// vector path is checked against (bench/native/utf8_check.cpp). Not on
+// Windows: GCC there does not align the stack for 32-byte spills.
+#if !defined(JXEL_UTF8_NO_VECTOR) && (defined(__GNUC__) || defined(__clang__)) && \
+    (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#include <immintrin.h>
+#define JXEL_UTF8_AVX2 1
+#endif
+
 namespace jxel {
 namespace {
 
@@ -84,12 +93,266 @@ void putSurrogate(std::uint32_t unit, Byte* out) {
     out[2] = static_cast<Byte>(0x80 | (unit & 0x3F));
 }
 
+// ---- Validation of long texts, 32 bytes at a time ----
+//
+// Long texts are nearly always valid, so they are first checked as a whole
+// with vector instructions; the byte-wise code below then only starts where
+// that check stopped. The check is the lookup method of Keiser and Lemire
+// ("Validating UTF-8 in less than one instruction per byte", 2021): each
+// byte pair is classified through three 16-entry tables, and an error is any
+// bit that all three agree on.
+
+// Texts shorter than this are cheaper to walk byte-wise.
+constexpr std::size_t kVectorMinimum = 64;
+
+#if defined(JXEL_UTF8_AVX2)
+
+bool cpuHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+bool cpuHasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
+
+const bool kHasAvx2 = cpuHasAvx2();
+const bool kHasAvx512 = cpuHasAvx512();
+
+// From this length on, 64-byte blocks pay for themselves.
+constexpr std::size_t kWideMinimum = 512;
+
+constexpr char kTooShort = 1 << 0;    // lead byte not followed by a continuation
+constexpr char kTooLong = 1 << 1;     // continuation after ASCII
+constexpr char kOverlong3 = 1 << 2;   // E0 80..9F
+constexpr char kTooLarge = 1 << 3;    // above U+10FFFF
+constexpr char kSurrogate = 1 << 4;   // ED A0..BF
+constexpr char kOverlong2 = 1 << 5;   // C0, C1
+constexpr char kTooLarge1000 = 1 << 6;
+constexpr char kOverlong4 = 1 << 6;   // F0 80..8F
+constexpr char kTwoConts = static_cast<char>(1 << 7);  // checked against the lead's length
+constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
+
+__attribute__((target("avx2"))) inline __m256i table16(char t0, char t1, char t2, char t3,
+                                                       char t4, char t5, char t6, char t7,
+                                                       char t8, char t9, char t10, char t11,
+                                                       char t12, char t13, char t14, char t15) {
+    return _mm256_setr_epi8(t0, t1, t2, t3, t4, t5, t6, t7, t8, t9, t10, t11, t12, t13, t14, t15,
+                            t0, t1, t2, t3, t4, t5, t6, t7, t8, t9, t10, t11, t12, t13, t14, t15);
+}
+
+// The block shifted by n bytes, the previous block's last bytes shifted in.
+template <int n>
+__attribute__((target("avx2"))) inline __m256i previous(__m256i block, __m256i before) {
+    return _mm256_alignr_epi8(block, _mm256_permute2x128_si256(before, block, 0x21), 16 - n);
+}
+
+__attribute__((target("avx2"))) inline __m256i highNibbles(__m256i v) {
+    return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
+}
+
+// Non-zero bytes where `block` (after `before`) breaks standard UTF-8.
+__attribute__((target("avx2"))) inline __m256i blockErrors(__m256i block, __m256i before) {
+    const __m256i prev1 = previous<1>(block, before);
+    const __m256i byte1High = _mm256_shuffle_epi8(
+        table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+                kTwoConts, kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
+                kTooShort | kOverlong3 | kSurrogate,
+                kTooShort | kTooLarge | kTooLarge1000 | kOverlong4),
+        highNibbles(prev1));
+    constexpr char kLarge = kCarry | kTooLarge | kTooLarge1000;
+    const __m256i byte1Low = _mm256_shuffle_epi8(
+        table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry,
+                kCarry, kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+                kLarge, kLarge | kSurrogate, kLarge, kLarge),
+        _mm256_and_si256(prev1, _mm256_set1_epi8(0x0F)));
+    constexpr char kCont = kTooLong | kOverlong2 | kTwoConts;
+    const __m256i byte2High = _mm256_shuffle_epi8(
+        table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+                kTooShort, kCont | kOverlong3 | kTooLarge1000 | kOverlong4,
+                kCont | kOverlong3 | kTooLarge, kCont | kSurrogate | kTooLarge,
+                kCont | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort, kTooShort),
+        highNibbles(block));
+    const __m256i special =
+        _mm256_and_si256(_mm256_and_si256(byte1High, byte1Low), byte2High);
+    // A second or third continuation must follow a 3- or 4-byte lead, and only there.
+    const __m256i third = _mm256_subs_epu8(previous<2>(block, before), _mm256_set1_epi8(0x60));
+    const __m256i fourth = _mm256_subs_epu8(previous<3>(block, before), _mm256_set1_epi8(0x70));
+    const __m256i must23 =
+        _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(kTwoConts));
+    return _mm256_xor_si256(must23, special);
+}
+
+// Non-zero where the block ends inside a sequence.
+__attribute__((target("avx2"))) inline __m256i incompleteAtEnd(__m256i block) {
+    const __m256i limits = _mm256_setr_epi8(
+        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+        -1, -1, -1, -1, -1, -1, static_cast<char>(0xEF), static_cast<char>(0xDF),
+        static_cast<char>(0xBF));
+    return _mm256_subs_epu8(block, limits);
+}
+
+// Bytes from the start of s that are known to be whole blocks of valid
+// standard UTF-8 (without 4-byte sequences when `bmpOnly`); stops at the
+// first block with an error, and never tells where in it the error is.
+__attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::size_t length,
+                                                          bool bmpOnly) {
+    const __m256i fourByteLead = _mm256_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
+    __m256i before = _mm256_setzero_si256();
+    __m256i pending = _mm256_setzero_si256();  // the last block ended inside a sequence,
+                                               // an error only if ASCII comes next
+    std::size_t i = 0;
+    for (; i + 64 <= length; i += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32));
+        if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) == 0) {
+            if (!_mm256_testz_si256(pending, pending)) return i;
+            before = b;
+            continue;
+        }
+        // A sequence left open by the last block is checked here as part of a's bytes.
+        __m256i errors = _mm256_or_si256(blockErrors(a, before), blockErrors(b, a));
+        errors = _mm256_or_si256(errors, _mm256_subs_epu8(a, fourByteLead));
+        errors = _mm256_or_si256(errors, _mm256_subs_epu8(b, fourByteLead));
+        if (!_mm256_testz_si256(errors, errors)) return i;
+        pending = incompleteAtEnd(b);
+        before = b;
+    }
+    // An unfinished sequence at the end is left to the byte-wise code.
+    return i;
+}
+
+// The same checks, 64 bytes at a time.
+#define JXEL_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+JXEL_AVX512 inline __m512i wideTable(__m256i table) {
+    alignas(64) unsigned char bytes[64];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), table);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes + 32), table);
+    return _mm512_load_si512(bytes);
+}
+
+template <int n>
+JXEL_AVX512 inline __m512i widePrevious(__m512i block, __m512i before) {
+    // before's last 16 bytes, then block's first 48: what each lane needs before it.
+    const __m512i lanesBefore =
+        _mm512_permutex2var_epi64(before, _mm512_setr_epi64(6, 7, 8, 9, 10, 11, 12, 13), block);
+    return _mm512_alignr_epi8(block, lanesBefore, 16 - n);
+}
+
+JXEL_AVX512 inline __m512i wideHighNibbles(__m512i v) {
+    return _mm512_and_si512(_mm512_srli_epi16(v, 4), _mm512_set1_epi8(0x0F));
+}
+
+struct WideTables {
+    __m512i byte1High;
+    __m512i byte1Low;
+    __m512i byte2High;
+};
+
+JXEL_AVX512 inline __m512i wideBlockErrors(__m512i block, __m512i before, const WideTables& t) {
+    const __m512i prev1 = widePrevious<1>(block, before);
+    const __m512i special = _mm512_and_si512(
+        _mm512_and_si512(_mm512_shuffle_epi8(t.byte1High, wideHighNibbles(prev1)),
+                         _mm512_shuffle_epi8(t.byte1Low,
+                                             _mm512_and_si512(prev1, _mm512_set1_epi8(0x0F)))),
+        _mm512_shuffle_epi8(t.byte2High, wideHighNibbles(block)));
+    const __m512i third = _mm512_subs_epu8(widePrevious<2>(block, before), _mm512_set1_epi8(0x60));
+    const __m512i fourth =
+        _mm512_subs_epu8(widePrevious<3>(block, before), _mm512_set1_epi8(0x70));
+    const __m512i must23 =
+        _mm512_and_si512(_mm512_or_si512(third, fourth), _mm512_set1_epi8(kTwoConts));
+    return _mm512_xor_si512(must23, special);
+}
+
+JXEL_AVX512 std::size_t checkedWideBlocks(const Byte* s, std::size_t length, bool bmpOnly) {
+    // The tables are the 32-byte ones' first halves; built once per call, as the 32-byte
+    // path builds its own.
+    const WideTables tables = {
+        wideTable(table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+                          kTooLong, kTwoConts, kTwoConts, kTwoConts, kTwoConts,
+                          kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
+                          kTooShort | kTooLarge | kTooLarge1000 | kOverlong4)),
+        wideTable(table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2,
+                          kCarry, kCarry, kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000,
+                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+                          kCarry | kTooLarge | kTooLarge1000,
+                          kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000)),
+        wideTable(table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+                          kTooShort, kTooShort,
+                          kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 |
+                              kOverlong4,
+                          kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
+                          kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
+                          kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge, kTooShort,
+                          kTooShort, kTooShort, kTooShort))};
+    alignas(64) static const unsigned char kLimits[64] = {
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xEF, 0xDF, 0xBF};
+    const __m512i limits = _mm512_load_si512(kLimits);
+    const __m512i fourByteLead = _mm512_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
+    __m512i before = _mm512_setzero_si512();
+    __m512i pending = _mm512_setzero_si512();
+    std::size_t i = 0;
+    for (; i + 128 <= length; i += 128) {
+        const __m512i a = _mm512_loadu_si512(s + i);
+        const __m512i b = _mm512_loadu_si512(s + i + 64);
+        if (_mm512_movepi8_mask(_mm512_or_si512(a, b)) == 0) {
+            if (_mm512_test_epi64_mask(pending, pending) != 0) return i;
+            before = b;
+            continue;
+        }
+        __m512i errors =
+            _mm512_or_si512(wideBlockErrors(a, before, tables), wideBlockErrors(b, a, tables));
+        errors = _mm512_or_si512(errors, _mm512_subs_epu8(a, fourByteLead));
+        errors = _mm512_or_si512(errors, _mm512_subs_epu8(b, fourByteLead));
+        if (_mm512_test_epi64_mask(errors, errors) != 0) return i;
+        pending = _mm512_subs_epu8(b, limits);
+        before = b;
+    }
+    return i;
+}
+
+#undef JXEL_AVX512
+
+#endif  // JXEL_UTF8_AVX2
+
+// Length of a prefix of s made of whole, valid standard UTF-8 characters
+// (BMP only when `bmpOnly`); 0 when nothing was checked. The byte-wise code
+// continues from there with the same result as from the start.
+std::size_t validPrefix(const Byte* s, std::size_t length, bool bmpOnly) {
+#if defined(JXEL_UTF8_AVX2)
+    if (length < kVectorMinimum || !kHasAvx2) return 0;
+    std::size_t end = length >= kWideMinimum && kHasAvx512 ? checkedWideBlocks(s, length, bmpOnly)
+                                                           : checkedBlocks(s, length, bmpOnly);
+    // Step back to the start of the character holding the last checked byte:
+    // it may go on past `end`.
+    if (end == 0) return 0;
+    std::size_t start = end - 1;
+    while (start > 0 && end - start < 4 && isContinuation(s[start])) --start;
+    return start;
+#else
+    (void)s;
+    (void)length;
+    (void)bmpOnly;
+    return 0;
+#endif
+}
+
 // Walks standard UTF-8, handing each piece of the modified form to `sink`:
 // sink(bytes, count). Returns whether any piece differs from the input.
 template <typename Sink>
 bool walkToModified(const Byte* s, std::size_t length, Sink&& sink) {
     bool changed = false;
-    std::size_t i = 0;
+    std::size_t i = validPrefix(s, length, true);
+    if (i > 0) sink(s, i);
     while (true) {
         const std::size_t end = skipAscii(s, i, length);
         if (end > i) sink(s + i, end - i);
@@ -120,7 +383,7 @@ bool walkToModified(const Byte* s, std::size_t length, Sink&& sink) {
 JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     JavaTextForm form = JavaTextForm::kStandard;
-    std::size_t i = 0;
+    std::size_t i = validPrefix(s, length, false);
     while ((i = skipAscii(s, i, length)) < length) {
         if (isHighSurrogateAt(s, i, length)) {
             if (!isLowSurrogateAt(s, i + 3, length)) return JavaTextForm::kUnrepresentable;

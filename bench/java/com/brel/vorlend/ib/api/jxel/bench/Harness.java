@@ -1,0 +1,255 @@
+package com.brel.vorlend.ib.api.jxel.bench;
+
+import java.io.PrintWriter;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Locale;
+import java.util.concurrent.CyclicBarrier;
+import java.util.function.IntFunction;
+
+/**
+ * Times batches of calls: warm-up until the JIT has settled, then rounds of about equal
+ * length; reports the median time per call and the spread between the quartiles.
+ * No JMH: it would be one more thing to install, and these cases need nothing it adds.
+ */
+final class Harness {
+    /** Runs {@code n} calls; its result is only summed, so the calls cannot be dropped. */
+    interface Batch {
+        long run(int n);
+    }
+
+    /** Untimed work around a batch of {@code n} calls (making or freeing objects). */
+    interface Untimed {
+        void run(int n);
+    }
+
+    static final Untimed NOTHING = n -> {};
+
+    static final class Result {
+        final String group;
+        final String name;
+        final String unit;
+        final double median;
+        final double q1;
+        final double q3;
+        final int rounds;
+        final long callsPerRound;
+
+        Result(String group, String name, String unit, double[] samples, long callsPerRound) {
+            double[] sorted = samples.clone();
+            Arrays.sort(sorted);
+            this.group = group;
+            this.name = name;
+            this.unit = unit;
+            this.median = quantile(sorted, 0.5);
+            this.q1 = quantile(sorted, 0.25);
+            this.q3 = quantile(sorted, 0.75);
+            this.rounds = sorted.length;
+            this.callsPerRound = callsPerRound;
+        }
+
+        double spreadPercent() {
+            return median == 0 ? 0 : 100.0 * (q3 - q1) / median;
+        }
+    }
+
+    private final long warmupNanos;
+    private final long roundNanos;
+    private final int rounds;
+    private final int maxBatch;
+    private final List<Result> results = new ArrayList<>();
+    private final String label;
+    static volatile long sink;
+
+    Harness(String label) {
+        this.label = label;
+        this.warmupNanos = millis("jxel.bench.warmupMillis", 250) * 1_000_000L;
+        this.roundNanos = millis("jxel.bench.roundMillis", 15) * 1_000_000L;
+        this.rounds = (int) millis("jxel.bench.rounds", 15);
+        this.maxBatch = (int) millis("jxel.bench.maxBatch", 4_000_000);
+    }
+
+    private static long millis(String property, long fallback) {
+        return Long.getLong(property, fallback);
+    }
+
+    static double quantile(double[] sorted, double q) {
+        double position = q * (sorted.length - 1);
+        int below = (int) Math.floor(position);
+        int above = Math.min(below + 1, sorted.length - 1);
+        return sorted[below] + (sorted[above] - sorted[below]) * (position - below);
+    }
+
+    private long timeOnce(Batch batch, Untimed before, Untimed after, int n) {
+        before.run(n);
+        long start = System.nanoTime();
+        long value = batch.run(n);
+        long elapsed = System.nanoTime() - start;
+        after.run(n);
+        sink += value;
+        return elapsed;
+    }
+
+    /** A case waiting for {@link #run()}. */
+    private static final class Case {
+        final String group;
+        final String name;
+        final Batch batch;
+        final Untimed before;
+        final Untimed after;
+        final int limit;
+        int calls;
+        double[] samples;
+
+        Case(String group, String name, Batch batch, Untimed before, Untimed after, int limit) {
+            this.group = group;
+            this.name = name;
+            this.batch = batch;
+            this.before = before;
+            this.after = after;
+            this.limit = limit;
+        }
+    }
+
+    private final List<Case> cases = new ArrayList<>();
+    private final List<Runnable> checks = new ArrayList<>();
+
+    void measure(String group, String name, Batch batch) {
+        measure(group, name, batch, NOTHING, NOTHING, maxBatch);
+    }
+
+    /**
+     * Adds a case to time; {@code limit} caps the calls per batch (for calls that make
+     * objects). Nothing runs before {@link #run()}.
+     */
+    void measure(String group, String name, Batch batch, Untimed before, Untimed after,
+            int limit) {
+        cases.add(new Case(group, name, batch, before, after, limit));
+    }
+
+    /** Runs after every case has been timed, to confirm the cases did what they claim. */
+    void afterAll(Runnable check) {
+        checks.add(check);
+    }
+
+    /**
+     * Warms every case up, then times them in turns, one batch of each per round: a
+     * change of load on the machine then shifts a case and the floor it is compared
+     * with alike, rather than whichever case happened to run at the time.
+     */
+    void run() {
+        for (Case c : cases) {
+            // Grow the batch until one takes a measurable time, then warm up at that size.
+            int n = 16;
+            long elapsed = timeOnce(c.batch, c.before, c.after, n);
+            while (elapsed < roundNanos / 4 && n < c.limit) {
+                n = (int) Math.min(c.limit, n * 4L);
+                elapsed = timeOnce(c.batch, c.before, c.after, n);
+            }
+            long warmupEnd = System.nanoTime() + warmupNanos;
+            while (System.nanoTime() < warmupEnd) elapsed = timeOnce(c.batch, c.before, c.after, n);
+            c.calls = (int) Math.max(1,
+                    Math.min(c.limit, (double) n * roundNanos / Math.max(1, elapsed)));
+            c.samples = new double[rounds];
+            System.out.printf(Locale.ROOT, "  [%s] warmed up %s/%s%n", label, c.group, c.name);
+        }
+        for (int r = 0; r < rounds; r++) {
+            for (Case c : cases) {
+                c.samples[r] = (double) timeOnce(c.batch, c.before, c.after, c.calls) / c.calls;
+            }
+        }
+        for (Case c : cases) report(new Result(c.group, c.name, "ns", c.samples, c.calls));
+        cases.clear();
+        for (Runnable check : checks) check.run();
+        checks.clear();
+    }
+
+    /**
+     * Throughput of two threads, each running its own batch on its own objects, over one
+     * thread running the same: 2.0 is perfect scaling. Every round times both shapes.
+     */
+    Result scaling(String group, String name, IntFunction<Batch> perThread) throws Exception {
+        final Batch[] batches = {perThread.apply(0), perThread.apply(1)};
+        // Warm up both threads' code paths and size the batch to one round.
+        int n = 1024;
+        long elapsed = 0;
+        while (elapsed < roundNanos && n < maxBatch) {
+            n *= 2;
+            long start = System.nanoTime();
+            sink += batches[0].run(n);
+            elapsed = System.nanoTime() - start;
+        }
+        final int calls = n;
+        final long[] starts = new long[2];
+        final long[] ends = new long[2];
+        final boolean[] active = new boolean[2];
+        final CyclicBarrier go = new CyclicBarrier(3);
+        final CyclicBarrier done = new CyclicBarrier(3);
+        final boolean[] stop = {false};
+        Thread[] threads = new Thread[2];
+        for (int t = 0; t < 2; t++) {
+            final int id = t;
+            threads[t] = new Thread(() -> {
+                try {
+                    while (true) {
+                        go.await();
+                        if (stop[0]) return;
+                        if (active[id]) {
+                            starts[id] = System.nanoTime();
+                            sink += batches[id].run(calls);
+                            ends[id] = System.nanoTime();
+                        }
+                        done.await();
+                    }
+                } catch (Exception e) {
+                    throw new IllegalStateException(e);
+                }
+            }, "bench-" + t);
+            threads[t].setDaemon(true);
+            threads[t].start();
+        }
+        int warmRounds = (int) Math.max(4, warmupNanos / Math.max(1, elapsed));
+        int totalRounds = warmRounds + rounds;
+        double[] ratios = new double[rounds];
+        for (int r = 0; r < totalRounds; r++) {
+            // One thread alone (alternating which), then both at once.
+            int alone = r % 2;
+            active[alone] = true;
+            active[1 - alone] = false;
+            go.await();
+            done.await();
+            double single = (double) calls / (ends[alone] - starts[alone]);
+            active[0] = active[1] = true;
+            go.await();
+            done.await();
+            long wall = Math.max(ends[0], ends[1]) - Math.min(starts[0], starts[1]);
+            double both = 2.0 * calls / wall;
+            if (r >= warmRounds) ratios[r - warmRounds] = both / single;
+        }
+        stop[0] = true;
+        go.await();
+        for (Thread thread : threads) thread.join();
+        Result result = new Result(group, name, "x", ratios, calls);
+        report(result);
+        return result;
+    }
+
+    private void report(Result result) {
+        results.add(result);
+        System.out.printf(Locale.ROOT, "  [%s] %-44s %10.2f %-2s  (quartiles %.2f..%.2f, %d rounds of %d)%n",
+                label, result.group + "/" + result.name, result.median, result.unit, result.q1,
+                result.q3, result.rounds, result.callsPerRound);
+        System.out.flush();
+    }
+
+    void write(String path) throws Exception {
+        try (PrintWriter out = new PrintWriter(path, "UTF-8")) {
+            for (Result r : results) {
+                out.printf(Locale.ROOT, "%s\t%s\t%s\t%s\t%.4f\t%.4f\t%.4f\t%d\t%d%n", label,
+                        r.group, r.name, r.unit, r.median, r.q1, r.q3, r.rounds,
+                        r.callsPerRound);
+            }
+        }
+    }
+}

@@ -1,0 +1,318 @@
+package com.brel.vorlend.ib.api.jxel.bench;
+
+import java.io.PrintWriter;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Locale;
+import java.util.Map;
+
+/**
+ * Turns one bench run into bench/results.md and the data and script of its chart.
+ *
+ * <p>Usage: Report MACHINE.txt JAVA.tsv... CONVERSION.csv RESULTS.md CHART_DIR CHART.png
+ */
+public final class Report {
+    /** One Java measurement: label (run), group, name, median, quartiles. */
+    record Row(String run, String group, String name, String unit, double median, double q1,
+            double q3) {}
+
+    /** One conversion measurement (medians of the repetitions). */
+    record Conv(double ns, double bytesPerSecond) {}
+
+    private final Map<String, Row> java = new LinkedHashMap<>();
+    private final Map<String, Conv> conv = new LinkedHashMap<>();
+    private final List<String[]> targets = new ArrayList<>();
+    private final List<String> missing = new ArrayList<>();
+
+    private Report() {}
+
+    public static void main(String[] args) throws Exception {
+        if (args.length < 5) {
+            System.err.println("usage: Report MACHINE.txt JAVA.tsv... CONVERSION.csv RESULTS.md "
+                    + "CHART_DIR CHART.png");
+            System.exit(2);
+        }
+        Report report = new Report();
+        int last = args.length - 1;
+        for (int i = 1; i < last - 3; i++) report.readJava(Path.of(args[i]));
+        report.readConversion(Path.of(args[last - 3]));
+        String machine = Files.readString(Path.of(args[0]), StandardCharsets.UTF_8).trim();
+        report.write(machine, Path.of(args[last - 2]), Path.of(args[last - 1]), args[last]);
+        if (!report.missing.isEmpty()) {
+            System.err.println("missing measurements: " + report.missing);
+            System.exit(1);
+        }
+    }
+
+    private static String key(String run, String group, String name) {
+        return run + "|" + group + "|" + name;
+    }
+
+    private void readJava(Path file) throws Exception {
+        for (String line : Files.readAllLines(file, StandardCharsets.UTF_8)) {
+            String[] f = line.split("\t");
+            if (f.length < 7) continue;
+            Row row = new Row(f[0], f[1], f[2], f[3], Double.parseDouble(f[4]),
+                    Double.parseDouble(f[5]), Double.parseDouble(f[6]));
+            java.put(key(row.run, row.group, row.name), row);
+        }
+    }
+
+    /** Google Benchmark's CSV: the _median aggregate of every case. */
+    private void readConversion(Path file) throws Exception {
+        List<String> lines = Files.readAllLines(file, StandardCharsets.UTF_8);
+        int header = 0;
+        while (header < lines.size() && !lines.get(header).startsWith("name,")) header++;
+        String[] columns = lines.get(header).split(",");
+        int realTime = indexOf(columns, "real_time");
+        int bytes = indexOf(columns, "bytes_per_second");
+        for (String line : lines.subList(header + 1, lines.size())) {
+            String[] f = line.split(",", -1);
+            String name = f[0].replace("\"", "");
+            if (!name.endsWith("_median")) continue;
+            name = name.substring(0, name.length() - "_median".length());
+            double bps = f[bytes].isEmpty() ? 0 : Double.parseDouble(f[bytes]);
+            conv.put(name, new Conv(Double.parseDouble(f[realTime]), bps));
+        }
+    }
+
+    private static int indexOf(String[] columns, String name) {
+        for (int i = 0; i < columns.length; i++) {
+            if (columns[i].equals(name)) return i;
+        }
+        throw new IllegalArgumentException("no column " + name);
+    }
+
+    private Row row(String run, String group, String name) {
+        Row row = java.get(key(run, group, name));
+        if (row == null) missing.add(key(run, group, name));
+        return row;
+    }
+
+    private Conv conv(String name) {
+        Conv c = conv.get(name);
+        if (c == null) missing.add(name);
+        return c;
+    }
+
+    private static String f(double value) {
+        if (Double.isNaN(value)) return "–";
+        if (value >= 100) return String.format(Locale.ROOT, "%.0f", value);
+        if (value >= 10) return String.format(Locale.ROOT, "%.1f", value);
+        return String.format(Locale.ROOT, "%.2f", value);
+    }
+
+    /** Records a target: measured ratio, limit, at most (true) or at least. */
+    private void target(String what, String ratioOf, double measured, double limit,
+            boolean atMost) {
+        boolean met = atMost ? measured <= limit : measured >= limit;
+        targets.add(new String[] {what, ratioOf, f(measured) + "x",
+                (atMost ? "≤ " : "≥ ") + f(limit) + "x", met ? "met" : "**missed**",
+                Double.toString(measured), Double.toString(limit), Boolean.toString(atMost)});
+    }
+
+    private static double median(Row row) {
+        return row == null ? Double.NaN : row.median;
+    }
+
+    private void write(String machine, Path md, Path chartDir, String png) throws Exception {
+        // ---- Targets ----
+        Row empty = row("utf8", "floor", "empty native");
+        for (String name : new String[] {"XelDataType", "XelGetLong", "XelSetLong", "XelSetDouble",
+                "XelGetListLength", "XelAddListElement", "XelDeleteListElement (last)"}) {
+            target(name, "/ empty native", median(row("utf8", "native", name)) / median(empty),
+                    3, true);
+        }
+        target("XelGetString short ASCII", "/ lookup+NewStringUTF+SetObjectField",
+                median(row("utf8", "native", "XelGetString short ASCII"))
+                        / median(row("utf8", "floor",
+                                "lookup+NewStringUTF+SetObjectField short ASCII")),
+                1.5, true);
+        target("XelSetString short ASCII", "/ GetStringUTFChars+Release",
+                median(row("utf8", "native", "XelSetString short ASCII"))
+                        / median(row("utf8", "floor", "GetStringUTFChars+Release short ASCII")),
+                2, true);
+        String[][] jnaPairs = {
+            {"get integer", "XelGetLong"},
+            {"get string short ASCII", "XelGetString short ASCII"},
+            {"set string short ASCII", "XelSetString short ASCII"}};
+        for (String[] pair : jnaPairs) {
+            double nativeNs = median(row("utf8", "native", pair[1]));
+            target("JNA " + pair[0] + " (interface mapping)", "/ " + pair[1],
+                    median(row("utf8", "jna", pair[0] + " (interface)")) / nativeNs, 5, false);
+            target("JNA " + pair[0] + " (direct mapping)", "/ " + pair[1],
+                    median(row("utf8", "jna", pair[0] + " (direct)")) / nativeNs, 5, false);
+        }
+        for (String direction : new String[] {"FromUTF", "ToUTF"}) {
+            for (String kind : new String[] {"ascii", "latin1", "japanese", "emoji"}) {
+                String name = direction + "/" + kind + "/64KiB/utf8";
+                Conv ours = conv(name);
+                Conv floor = conv(name + ":strdup");
+                if (ours != null && floor != null) {
+                    target(name, "/ strdup", ours.ns / floor.ns, 2, true);
+                }
+            }
+            for (String kind : new String[] {"ascii/64KiB/819", "latin1/64KiB/819",
+                    "japanese/64KiB/932"}) {
+                String name = direction + "/" + kind;
+                Conv ours = conv(name);
+                Conv floor = conv(name + ":iconv");
+                if (ours != null && floor != null) {
+                    target(name, "/ iconv, ready descriptor", ours.ns / floor.ns, 1.5, true);
+                }
+            }
+        }
+        for (String name : new String[] {"XelGetLong 2 threads / 1",
+                "XelSetString short ASCII 2 threads / 1"}) {
+            target("throughput " + name, "", median(row("utf8", "scaling", name)), 1.6, false);
+        }
+
+        try (PrintWriter out = new PrintWriter(Files.newBufferedWriter(md, StandardCharsets.UTF_8))) {
+            out.println("# Bench results");
+            out.println();
+            out.println(machine);
+            out.println();
+            out.println("Written by `./build.sh bench` (Release build). Java: median of 11 rounds"
+                    + " after warm-up, with the quartiles; C++: median of 5 repetitions"
+                    + " (Google Benchmark, real time). The chart is [results.png](results.png).");
+            out.println();
+            out.println("## Targets");
+            out.println();
+            out.println("| What | Ratio | Measured | Target | |");
+            out.println("|---|---|---:|---:|---|");
+            for (String[] t : targets) {
+                out.printf("| %s | %s | %s | %s | %s |%n", t[0], t[1], t[2], t[3], t[4]);
+            }
+            javaTable(out, "utf8", "Java: natives and floors, local code set UTF-8",
+                    new String[] {"floor", "native", "jna"});
+            javaTable(out, "latin1", "Java: texts under XELAGT_CODESET=ISO-8859-1",
+                    new String[] {"floor", "native", "jna"});
+            out.println();
+            out.println("## Conversion functions (C++)");
+            out.println();
+            out.println("Identity: local code set UTF-8 (69); otherwise ISO-8859-1 (819) or"
+                    + " Shift_JIS (932). MB/s counts the text's bytes as standard UTF-8."
+                    + " Floors: strdup of the same input; iconv called once with a ready"
+                    + " descriptor into a ready buffer; NewStringUTF of the final Java text.");
+            out.println();
+            out.println("| Case | ns/call | MB/s | strdup ns | iconv ns | NewStringUTF ns"
+                    + " | / strdup | / iconv |");
+            out.println("|---|---:|---:|---:|---:|---:|---:|---:|");
+            for (Map.Entry<String, Conv> e : conv.entrySet()) {
+                String name = e.getKey();
+                if (name.contains(":")) continue;
+                Conv c = e.getValue();
+                Conv dup = conv.get(name + ":strdup");
+                Conv ic = conv.get(name + ":iconv");
+                Conv ns = conv.get(name + ":NewStringUTF");
+                out.printf("| %s | %s | %s | %s | %s | %s | %s | %s |%n", name, f(c.ns),
+                        f(c.bytesPerSecond / 1e6), dup == null ? "–" : f(dup.ns),
+                        ic == null ? "–" : f(ic.ns), ns == null ? "–" : f(ns.ns),
+                        dup == null ? "–" : f(c.ns / dup.ns), ic == null ? "–" : f(c.ns / ic.ns));
+            }
+            out.println();
+            out.println("## Scaling");
+            out.println();
+            out.println("| Case | 2-thread / 1-thread throughput | quartiles |");
+            out.println("|---|---:|---|");
+            for (Row r : java.values()) {
+                if (!r.group.equals("scaling")) continue;
+                out.printf("| %s | %s | %s..%s |%n", r.name, f(r.median), f(r.q1), f(r.q3));
+            }
+        }
+        writeChart(chartDir, png);
+    }
+
+    private void javaTable(PrintWriter out, String run, String title, String[] groups) {
+        out.println();
+        out.println("## " + title);
+        out.println();
+        out.println("| Group | Case | median ns/call | quartiles | spread |");
+        out.println("|---|---|---:|---|---:|");
+        for (String group : groups) {
+            for (Row r : java.values()) {
+                if (!r.run.equals(run) || !r.group.equals(group)) continue;
+                double spread = r.median == 0 ? 0 : 100 * (r.q3 - r.q1) / r.median;
+                out.printf(Locale.ROOT, "| %s | %s | %s | %s..%s | %.1f%% |%n", group, r.name,
+                        f(r.median), f(r.q1), f(r.q3), spread);
+            }
+        }
+    }
+
+    private static String quote(String label) {
+        return "\"" + label.replace("\"", "'") + "\"";
+    }
+
+    private void writeChart(Path dir, String png) throws Exception {
+        Files.createDirectories(dir);
+        try (PrintWriter out = new PrintWriter(
+                Files.newBufferedWriter(dir.resolve("java.dat"), StandardCharsets.UTF_8))) {
+            for (Row r : java.values()) {
+                if (!r.run.equals("utf8") || r.group.equals("scaling")) continue;
+                int color = r.group.equals("floor") ? 1 : r.group.equals("native") ? 2 : 3;
+                out.printf(Locale.ROOT, "%s %.3f %d%n", quote(r.group + ": " + r.name), r.median,
+                        color);
+            }
+        }
+        try (PrintWriter out = new PrintWriter(
+                Files.newBufferedWriter(dir.resolve("targets.dat"), StandardCharsets.UTF_8))) {
+            for (String[] t : targets) {
+                // Measured over limit, turned so that at most 1.0 always means "met".
+                double measured = Double.parseDouble(t[5]);
+                double limit = Double.parseDouble(t[6]);
+                double score = Boolean.parseBoolean(t[7]) ? measured / limit : limit / measured;
+                out.printf(Locale.ROOT, "%s %.4f%n", quote(t[0]), score);
+            }
+        }
+        try (PrintWriter out = new PrintWriter(
+                Files.newBufferedWriter(dir.resolve("conversion.dat"), StandardCharsets.UTF_8))) {
+            for (Map.Entry<String, Conv> e : conv.entrySet()) {
+                String name = e.getKey();
+                if (name.contains(":") || !name.contains("/64KiB/")) continue;
+                Conv dup = conv.get(name + ":strdup");
+                Conv ic = conv.get(name + ":iconv");
+                out.printf(Locale.ROOT, "%s %.1f %.1f %.1f%n", quote(name),
+                        e.getValue().bytesPerSecond / 1e6,
+                        dup == null ? 0 : dup.bytesPerSecond / 1e6,
+                        ic == null ? 0 : ic.bytesPerSecond / 1e6);
+            }
+        }
+        try (PrintWriter out = new PrintWriter(
+                Files.newBufferedWriter(dir.resolve("chart.gp"), StandardCharsets.UTF_8))) {
+            out.println("set terminal pngcairo size 1400,1800 font 'sans,9' noenhanced");
+            out.println("set output " + quote(png));
+            out.println("set multiplot layout 3,1");
+            out.println("set style fill solid 0.8 border -1");
+            out.println("set boxwidth 0.7");
+            out.println("set grid ytics");
+            out.println("set xtics rotate by 60 right");
+            out.println("set bmargin 16");
+            out.println("set key off");
+            out.println("set title 'Java: median ns per call (log scale); floors, natives, JNA'");
+            out.println("set logscale y");
+            out.println("set ylabel 'ns/call'");
+            out.println("plot '" + dir.resolve("java.dat") + "' using 0:2:3:xtic(1) with boxes"
+                    + " lc variable");
+            out.println("set title 'Targets: measured/limit (inverted for at-least targets);"
+                    + " at most 1 is met'");
+            out.println("unset logscale y");
+            out.println("set ylabel 'score'");
+            out.println("set yrange [0:*]");
+            out.println("plot '" + dir.resolve("targets.dat") + "' using 0:2:xtic(1) with boxes"
+                    + " lc rgb '#4477aa', 1 with lines lw 2 lc rgb 'red'");
+            out.println("set title 'Conversion of 64 KiB: MB/s of the function and its floors'");
+            out.println("set ylabel 'MB/s'");
+            out.println("set key top right");
+            out.println("set style data histogram");
+            out.println("set style histogram clustered gap 1");
+            out.println("set boxwidth 0.9 relative");
+            out.println("plot '" + dir.resolve("conversion.dat") + "' using 2:xtic(1) title"
+                    + " 'function', '' using 3 title 'strdup', '' using 4 title 'iconv (ready)'");
+            out.println("unset multiplot");
+        }
+    }
+}

@@ -1,0 +1,222 @@
+// Differential check of convert/utf8.cpp: the build with its vector path
+// against the same file built byte-wise only (JXEL_UTF8_NO_VECTOR), on texts
+// that put every kind of fault at every offset around the 32- and 64-byte
+// blocks the vector path reads. Run by ./build.sh bench before any timing;
+// exits non-zero, naming the first text that differs.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "utf8.h"
+
+// The byte-wise build of the same functions, in namespace jxel_scalar.
+#define jxel jxel_scalar
+#undef JXEL_CONVERT_UTF8_H
+#include "utf8.h"
+#undef jxel
+
+namespace {
+
+std::string utf8(std::uint32_t code) {
+    std::string out;
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return out;
+}
+
+std::string surrogatePair(std::uint32_t code) {
+    const std::uint32_t v = code - 0x10000;
+    return utf8(0xD800 + (v >> 10)) + utf8(0xDC00 + (v & 0x3FF));  // 3-byte forms of each half
+}
+
+// Well-formed pieces, in standard and in Java's modified form.
+std::string validPiece(std::mt19937& random) {
+    switch (random() % 6) {
+        case 0:
+            return utf8(static_cast<std::uint32_t>(0x80 + random() % (0x800 - 0x80)));
+        case 1: {
+            auto code = static_cast<std::uint32_t>(0x800 + random() % (0x10000 - 0x800));
+            if (code >= 0xD800 && code <= 0xDFFF) code -= 0x800;
+            return utf8(code);
+        }
+        case 2:
+            return utf8(static_cast<std::uint32_t>(0x10000 + random() % (0x110000 - 0x10000)));
+        case 3:
+            return surrogatePair(static_cast<std::uint32_t>(0x10000 + random() % (0x110000 - 0x10000)));
+        default:
+            return std::string(1 + random() % 40, static_cast<char>('a' + random() % 26));
+    }
+}
+
+// Every kind of fault the functions tell apart or replace.
+const std::vector<std::string> kFaults = {
+    "\xC0\x80",          // encoded NUL
+    "\xED\xA0\xBD",      // lone high surrogate
+    "\xED\xB8\x80",      // lone low surrogate
+    "\x80",              // stray continuation
+    "\xBF\xBF",          // two stray continuations
+    "\xE2\x82",          // truncated 3-byte
+    "\xF0\x9F\x98",      // truncated 4-byte
+    "\xC3",              // truncated 2-byte
+    "\xE0\x80\x80",      // overlong 3-byte
+    "\xF0\x80\x80\x80",  // overlong 4-byte
+    "\xC1\xBF",          // overlong 2-byte
+    "\xF4\x90\x80\x80",  // above U+10FFFF
+    "\xF5\x80\x80\x80",  // lead above F4
+    "\xFF",
+    "\xFE\x80",
+    "\xF8\x88\x80\x80\x80",
+    "\xE9",              // a Latin-1 byte
+    "\xF4\x8F\xBF\xBF",  // not a fault: U+10FFFF, the highest, must stay valid
+    "\xEF\xBF\xBF",      // not a fault: U+FFFF
+};
+
+int g_failures = 0;
+long g_checked = 0;
+
+std::string hex(const std::string& text) {
+    std::string out;
+    char buffer[4];
+    for (unsigned char c : text) {
+        std::snprintf(buffer, sizeof buffer, "%02X", c);
+        out += buffer;
+    }
+    return out;
+}
+
+void check(const std::string& text) {
+    ++g_checked;
+    const char* s = text.c_str();
+    const std::size_t n = text.size();
+    const auto form = jxel::classifyJavaText(s, n);
+    const auto expectedForm = jxel_scalar::classifyJavaText(s, n);
+    const std::size_t size = jxel::modifiedUtf8Size(s, n);
+    const std::size_t expectedSize = jxel_scalar::modifiedUtf8Size(s, n);
+    bool same = static_cast<int>(form) == static_cast<int>(expectedForm) && size == expectedSize;
+    if (same && size != 0) {
+        std::string out(size, '\0');
+        std::string expected(size, '\0');
+        jxel::writeModifiedUtf8(s, n, out.data());
+        jxel_scalar::writeModifiedUtf8(s, n, expected.data());
+        same = out == expected;
+    }
+    if (same && expectedForm == jxel_scalar::JavaTextForm::kSurrogatePairs) {
+        std::string out(n + 1, '\0');
+        std::string expected(n + 1, '\0');
+        same = jxel::joinSurrogatePairs(s, n, out.data()) ==
+                   jxel_scalar::joinSurrogatePairs(s, n, expected.data()) &&
+               out == expected;
+    }
+    if (!same && ++g_failures <= 5) {
+        std::fprintf(stderr, "utf8_check: results differ for %zu bytes: %s\n", n, hex(text).c_str());
+    }
+}
+
+// Best of several runs, in nanoseconds.
+template <typename F>
+double fastest(F&& run) {
+    double best = 1e18;
+    for (int i = 0; i < 15; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        best = std::min(best, std::chrono::duration<double, std::nano>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count());
+    }
+    return best;
+}
+
+// Valid long texts must take the vector path: a path that rejects them gives
+// the same results as the byte-wise code, only slower, so only time shows it.
+bool vectorPathIsTaken() {
+    int slow = 0;
+    for (std::size_t size : {448, 65536}) {  // 32-byte blocks, then 64-byte blocks where the CPU has them
+    for (const char* unit : {"Gr\xC3\xB6\xC3\x9F" "e \xC2\xA3", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"}) {
+        std::string text;
+        while (text.size() < size) text += unit;
+        volatile int sink = 0;
+        const double vector = fastest([&] {
+            sink += static_cast<int>(jxel::classifyJavaText(text.c_str(), text.size()));
+            sink += static_cast<int>(jxel::modifiedUtf8Size(text.c_str(), text.size()));
+        });
+        const double bytewise = fastest([&] {
+            sink += static_cast<int>(jxel_scalar::classifyJavaText(text.c_str(), text.size()));
+            sink += static_cast<int>(jxel_scalar::modifiedUtf8Size(text.c_str(), text.size()));
+        });
+        std::printf("utf8_check: %zu bytes of %s: vector %.2f us, byte-wise %.2f us\n", text.size(),
+                    unit[0] == 'G' ? "Latin-1 range" : "Japanese", vector / 1000, bytewise / 1000);
+        if (vector * 2 > bytewise) ++slow;
+    }
+    }
+    return slow == 0;
+}
+
+}  // namespace
+
+int main() {
+    std::mt19937 random(20261207);
+    // Every fault at every offset of a long text, with ASCII, 2-byte and 3-byte
+    // surroundings so the blocks around it take the vector path.
+    const std::vector<std::string> fillers = {"a", "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80",
+                                              "\xED\xA0\xBD\xED\xB8\x80"};
+    for (const std::string& filler : fillers) {
+        std::string base;
+        // Past 512 bytes, so the 64-byte blocks are checked too.
+        while (base.size() < 700) base += filler;
+        for (const std::string& fault : kFaults) {
+            for (std::size_t at = 0; at <= base.size(); ++at) {
+                check(base.substr(0, at) + fault + base.substr(at));
+                // The fault as the very end: unfinished sequences at the end of the text.
+                check(base.substr(0, at) + fault);
+                // The filler cut at any byte.
+                check(base.substr(0, at));
+            }
+        }
+    }
+    // Random mixes of valid pieces with up to three faults.
+    for (int round = 0; round < 40000; ++round) {
+        std::string text;
+        const std::size_t target = random() % 1500;
+        const int faults = static_cast<int>(random() % 4);
+        while (text.size() < target) text += validPiece(random);
+        for (int f = 0; f < faults; ++f) {
+            const std::size_t at = text.empty() ? 0 : random() % text.size();
+            text.insert(at, kFaults[random() % kFaults.size()]);
+        }
+        check(text);
+    }
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();
+    const bool vector = __builtin_cpu_supports("avx2");
+    const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+    const bool vector = false;
+    const bool wide = false;
+#endif
+    std::printf("utf8_check: %ld texts, %d differ; vector path %s\n", g_checked, g_failures,
+                !vector ? "not available here, byte-wise code compared to itself"
+                : wide  ? "in use (32-byte blocks, and 64-byte blocks from 512 bytes on)"
+                        : "in use (32-byte blocks; no 64-byte blocks on this CPU)");
+    if (vector && !vectorPathIsTaken()) {
+        std::fprintf(stderr, "utf8_check: valid texts do not take the vector path\n");
+        return 1;
+    }
+    return g_failures == 0 ? 0 : 1;
+}
