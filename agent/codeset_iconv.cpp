@@ -156,6 +156,19 @@ int32_t platform_convert(int32_t target, int32_t source, const char* input,
         out_left = capacity - 1 - used;
     }
     *out = '\0';
+    // iconv drops Unicode tag characters and maps a few characters one way (CP932 writes
+    // U+00A5 as 5C) without an error: text out of UTF-8 that does not come back unchanged
+    // was not representable.
+    if (source == XELAGT_CODESET_UTF8) {
+        char* back = nullptr;
+        const int32_t status = platform_convert(source, target, buffer, &back);
+        const bool same = status == XELAGT_OK && std::strcmp(back, input) == 0;
+        std::free(back);
+        if (!same) {
+            std::free(buffer);
+            return status == XELAGT_ERR_OUT_OF_MEMORY ? status : XELAGT_ERR_CONVERSION;
+        }
+    }
     *output = buffer;
     return XELAGT_OK;
 }
