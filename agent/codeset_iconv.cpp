@@ -58,28 +58,40 @@ class DescriptorCache {
     DescriptorCache& operator=(const DescriptorCache&) = delete;
     ~DescriptorCache() {
         for (size_t i = 0; i < count_; ++i) iconv_close(entries_[i].cd);
+        if (spare_.cd != kNoDescriptor) iconv_close(spare_.cd);
     }
 
-    iconv_t get(int32_t target, int32_t source) noexcept {
-        for (size_t i = 0; i < count_; ++i) {
-            if (entries_[i].target == target && entries_[i].source == source) {
-                return entries_[i].cd;
-            }
-        }
-        iconv_t cd = open_descriptor(target, source);
-        if (cd != kNoDescriptor && count_ < kCapacity) entries_[count_++] = {target, source, cd};
-        return cd;
-    }
-
-  private:
     struct Entry {
         int32_t target;
         int32_t source;
         iconv_t cd;
+        bool dirty;  // a conversion stopped half-way: reset before the next
     };
+
+    // The descriptor for the pair, or nullptr when iconv has none.
+    Entry* get(int32_t target, int32_t source) noexcept {
+        for (size_t i = 0; i < count_; ++i) {
+            if (entries_[i].target == target && entries_[i].source == source) {
+                return &entries_[i];
+            }
+        }
+        iconv_t cd = open_descriptor(target, source);
+        if (cd == kNoDescriptor) return nullptr;
+        if (count_ == kCapacity) {
+            // Not for the four known code sets; a pair beyond them gets one spare entry.
+            if (spare_.cd != kNoDescriptor) iconv_close(spare_.cd);
+            spare_ = {target, source, cd, false};
+            return &spare_;
+        }
+        entries_[count_] = {target, source, cd, false};
+        return &entries_[count_++];
+    }
+
+  private:
     static constexpr size_t kCapacity = 12;  // every ordered pair of the four code sets
     Entry entries_[kCapacity];
     size_t count_ = 0;
+    Entry spare_ = {0, 0, kNoDescriptor, false};
 };
 
 thread_local DescriptorCache t_descriptors;
@@ -110,12 +122,30 @@ int32_t platform_locale_codeset() noexcept {
     return 0;
 }
 
+// The four code sets have no shift states: nothing is pending after the last character.
+bool stateless(int32_t codeset) noexcept {
+    return codeset == XELAGT_CODESET_UTF8 || codeset == XELAGT_CODESET_ISO_8859_1 ||
+           codeset == XELAGT_CODESET_WINDOWS_1252 || codeset == XELAGT_CODESET_SHIFT_JIS;
+}
+
+// Whether text converted out of UTF-8 must be converted back to prove nothing was lost.
+// iconv maps every character of ISO-8859-1 both ways and fails on every other one, bar the
+// tag characters (U+E0000..U+E007F) it drops; those start with F3, as few others do.
+bool needs_round_trip(int32_t target, const char* input, size_t length) noexcept {
+    if (target != XELAGT_CODESET_ISO_8859_1) return true;
+    return std::memchr(input, 0xF3, length) != nullptr;
+}
+
 int32_t platform_convert(int32_t target, int32_t source, const char* input,
                          char** output) noexcept {
-    iconv_t cd = t_descriptors.get(target, source);
-    if (cd == kNoDescriptor) return XELAGT_ERR_UNKNOWN_CODESET;
-    // A previous call may have stopped half-way through a conversion.
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    DescriptorCache::Entry* entry = t_descriptors.get(target, source);
+    if (entry == nullptr) return XELAGT_ERR_UNKNOWN_CODESET;
+    iconv_t cd = entry->cd;
+    if (entry->dirty) {
+        // The last call stopped half-way through a conversion.
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    entry->dirty = true;  // until this conversion has run to its end
 
     const size_t input_length = std::strlen(input);
     size_t capacity = input_length * 2 + 16;
@@ -126,13 +156,14 @@ int32_t platform_convert(int32_t target, int32_t source, const char* input,
     size_t in_left = input_length;
     char* out = buffer;
     size_t out_left = capacity - 1;  // room for the terminating NUL
+    // After the input, a call without input writes whatever shift state is pending.
     bool flushing = false;
+    const bool flush = !stateless(target);
     for (;;) {
-        // After the input, a call without input writes whatever shift state is pending.
         size_t result = flushing ? iconv(cd, nullptr, nullptr, &out, &out_left)
                                  : iconv(cd, &in, &in_left, &out, &out_left);
         if (result != static_cast<size_t>(-1)) {
-            if (flushing) break;
+            if (flushing || !flush) break;
             flushing = true;
             continue;
         }
@@ -155,11 +186,12 @@ int32_t platform_convert(int32_t target, int32_t source, const char* input,
         out = buffer + used;
         out_left = capacity - 1 - used;
     }
+    entry->dirty = false;
     *out = '\0';
     // iconv drops Unicode tag characters and maps a few characters one way (CP932 writes
     // U+00A5 as 5C) without an error: text out of UTF-8 that does not come back unchanged
     // was not representable.
-    if (source == XELAGT_CODESET_UTF8) {
+    if (source == XELAGT_CODESET_UTF8 && needs_round_trip(target, input, input_length)) {
         char* back = nullptr;
         const int32_t status = platform_convert(source, target, buffer, &back);
         const bool same = status == XELAGT_OK && std::strcmp(back, input) == 0;

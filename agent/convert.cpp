@@ -19,14 +19,23 @@ namespace {
 // The converted texts handed out and not yet released. Release must also take buffers the
 // agent never made, so it looks the pointer up; sharding keeps threads that convert at
 // the same time off one lock.
+//
+// Most buffers released are not the agent's (callers release their own copies of text
+// that needed no conversion). A count of registered buffers per hash bucket answers
+// those without a lock: a count of 0 means the pointer cannot be registered. The count
+// goes up before the buffer is handed out, so a release that the caller orders after
+// the conversion sees it.
 class BufferRegistry {
   public:
     bool add(void* buffer) noexcept {
         Shard& shard = shard_for(buffer);
+        std::atomic<uint32_t>& count = count_for(buffer);
+        count.fetch_add(1, std::memory_order_relaxed);
         try {
             std::lock_guard<std::mutex> lock(shard.mutex);
             shard.buffers.insert(buffer);
         } catch (...) {
+            count.fetch_sub(1, std::memory_order_relaxed);
             return false;
         }
         live_.fetch_add(1, std::memory_order_relaxed);
@@ -36,13 +45,18 @@ class BufferRegistry {
     // Forgets buffer if the agent made it. Done before the buffer is freed, so a new
     // buffer at the same address cannot be forgotten instead.
     void remove(void* buffer) noexcept {
+        std::atomic<uint32_t>& count = count_for(buffer);
+        if (count.load(std::memory_order_relaxed) == 0) return;
         Shard& shard = shard_for(buffer);
         size_t erased;
         {
             std::lock_guard<std::mutex> lock(shard.mutex);
             erased = shard.buffers.erase(buffer);
         }
-        if (erased != 0) live_.fetch_sub(1, std::memory_order_relaxed);
+        if (erased != 0) {
+            count.fetch_sub(1, std::memory_order_relaxed);
+            live_.fetch_sub(1, std::memory_order_relaxed);
+        }
     }
 
     int64_t live() const noexcept { return live_.load(std::memory_order_relaxed); }
@@ -68,7 +82,15 @@ class BufferRegistry {
         return shards_[((bits >> 4) ^ (bits >> 12)) % kShards];
     }
 
+    std::atomic<uint32_t>& count_for(void* buffer) noexcept {
+        auto bits = reinterpret_cast<uintptr_t>(buffer) >> 4;
+        return counts_[(bits ^ (bits >> 11) ^ (bits >> 23)) % kCounts];
+    }
+
+    static constexpr size_t kCounts = 4096;
+
     Shard shards_[kShards];
+    std::atomic<uint32_t> counts_[kCounts] = {};
     std::atomic<int64_t> live_{0};
 };
 

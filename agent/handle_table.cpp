@@ -33,18 +33,6 @@ void SlotLock::pause() noexcept {
 
 void SlotLock::yield() noexcept { std::this_thread::yield(); }
 
-Slot* HandleTable::slot_for(xelagt_handle handle, uint32_t* generation) const noexcept {
-    if (handle <= 0) return nullptr;
-    const auto bits = static_cast<uint64_t>(handle);
-    const auto low = static_cast<uint32_t>(bits);
-    *generation = static_cast<uint32_t>(bits >> 32);
-    if (low == 0 || *generation == 0) return nullptr;
-    const uint32_t index = low - 1;
-    if (index / kChunkSize >= kMaxChunks) return nullptr;
-    Slot* chunk = chunks_[index / kChunkSize].load(std::memory_order_acquire);
-    return chunk == nullptr ? nullptr : &chunk[index % kChunkSize];
-}
-
 bool HandleTable::insert(std::unique_ptr<Object> object, xelagt_handle* handle) {
     uint32_t index;
     {
@@ -72,18 +60,6 @@ bool HandleTable::insert(std::unique_ptr<Object> object, xelagt_handle* handle) 
     live_.fetch_add(1, std::memory_order_relaxed);
     *handle = static_cast<xelagt_handle>((static_cast<uint64_t>(generation) << 32) | (index + 1));
     return true;
-}
-
-LockedObject HandleTable::lock(xelagt_handle handle) noexcept {
-    uint32_t generation = 0;
-    Slot* slot = slot_for(handle, &generation);
-    if (slot == nullptr) return {};
-    slot->lock.lock();
-    if (slot->object == nullptr || slot->generation != generation) {
-        slot->lock.unlock();
-        return {};
-    }
-    return {slot, slot->object};
 }
 
 std::unique_ptr<Object> HandleTable::remove(xelagt_handle handle) noexcept {
@@ -123,13 +99,6 @@ void HandleTable::release_slot(uint32_t index) {
         free_.push_back(index);  // within the reserved capacity
     }
     live_.fetch_sub(1, std::memory_order_relaxed);
-}
-
-HandleTable& handle_table() noexcept {
-    // Never destroyed: threads may still call in while the process exits.
-    alignas(HandleTable) static unsigned char storage[sizeof(HandleTable)];
-    static HandleTable* const table = new (storage) HandleTable();
-    return *table;
 }
 
 }  // namespace xelagt

@@ -149,7 +149,39 @@ class HandleTable {
     uint32_t next_unused_ = 0;    // slots from here on were never handed out
 };
 
-HandleTable& handle_table() noexcept;
+// Every operation goes through the two below; they are defined here so that they inline
+// into it (an out-of-line call each showed in the profile of the cheapest operations).
+
+inline Slot* HandleTable::slot_for(xelagt_handle handle, uint32_t* generation) const noexcept {
+    if (handle <= 0) return nullptr;
+    const auto bits = static_cast<uint64_t>(handle);
+    const auto low = static_cast<uint32_t>(bits);
+    *generation = static_cast<uint32_t>(bits >> 32);
+    if (low == 0 || *generation == 0) return nullptr;
+    const uint32_t index = low - 1;
+    if (index / kChunkSize >= kMaxChunks) return nullptr;
+    Slot* chunk = chunks_[index / kChunkSize].load(std::memory_order_acquire);
+    return chunk == nullptr ? nullptr : &chunk[index % kChunkSize];
+}
+
+inline LockedObject HandleTable::lock(xelagt_handle handle) noexcept {
+    uint32_t generation = 0;
+    Slot* slot = slot_for(handle, &generation);
+    if (slot == nullptr) return {};
+    slot->lock.lock();
+    if (slot->object == nullptr || slot->generation != generation) {
+        slot->lock.unlock();
+        return {};
+    }
+    return {slot, slot->object};
+}
+
+inline HandleTable& handle_table() noexcept {
+    // Never destroyed: threads may still call in while the process exits.
+    alignas(HandleTable) static unsigned char storage[sizeof(HandleTable)];
+    static HandleTable* const table = new (storage) HandleTable();
+    return *table;
+}
 
 }  // namespace xelagt
 
