@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One entry point for everything: ./build.sh demo | test | bench | windows | fuzz | stress | package
+# One entry point for everything: ./build.sh demo | test | bench | windows | sanitize | fuzz | stress | package
 # Each command installs what it needs (Debian 12, as root, with apt) and can be run again at no cost.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -61,6 +61,60 @@ cmd_bench() {
     "$ROOT/bench/run.sh" "$ROOT/build-bench"
 }
 
+# The C++ tests under ASan+UBSan and under TSan, the Java tests with the ASan build in
+# the JVM, and valgrind over the C++ tests. One of asan, java-asan, tsan, valgrind, or all.
+cmd_sanitize() {
+    base_packages
+    need_packages valgrind
+    local what=${1:-all}
+    if [[ $what == all || $what == asan || $what == java-asan ]]; then
+        say "building with AddressSanitizer and UndefinedBehaviorSanitizer"
+        configure_and_build asan
+    fi
+    if [[ $what == all || $what == asan ]]; then
+        say "C++ tests under ASan and UBSan"
+        ctest --preset asan -j "$JOBS"
+    fi
+    if [[ $what == all || $what == java-asan ]]; then
+        # The JVM is not built with ASan: its runtime has to come first. LeakSanitizer would
+        # fail at the JVM's exit, and the JVM takes SIGSEGV for itself.
+        say "Java tests with the ASan build in the JVM"
+        JXEL_ASAN_RUNTIME=$(gcc -print-file-name=libasan.so) ctest --preset asan-java
+    fi
+    if [[ $what == all || $what == tsan ]]; then
+        say "building with ThreadSanitizer"
+        configure_and_build tsan
+        say "C++ tests under TSan"
+        ctest --preset tsan
+    fi
+    if [[ $what == all || $what == valgrind ]]; then
+        configure_and_build default
+        local test
+        for test in bridge_test standin_agent_test hardening_codeset_test hardening_concurrency_test; do
+            say "valgrind: $test"
+            HARDENING_STEPS=300 valgrind -q --error-exitcode=1 --errors-for-leak-kinds=definite \
+                --leak-check=full "$ROOT/build/default/bin/$test" --gtest_brief=1
+        done
+    fi
+}
+
+# Fuzz targets (libFuzzer, clang), FUZZ_SECONDS each (default 60).
+cmd_fuzz() {
+    need_packages cmake make clang libclang-rt-14-dev openjdk-17-jdk-headless
+    "$ROOT/fuzz/run.sh" "$@"
+}
+
+# The Java stress test for STRESS_SECONDS (default 30), then the C++ one with more steps.
+cmd_stress() {
+    base_packages
+    configure_and_build default
+    say "Java stress, ${STRESS_SECONDS:-30} s"
+    JXEL_STRESS_SECONDS=${STRESS_SECONDS:-30} ctest --preset default -R '^java\.StressTest$' -V
+    say "C++ concurrency test against the stand-in agent"
+    HARDENING_STEPS=${HARDENING_STEPS:-20000} "$ROOT/build/default/bin/hardening_concurrency_test" \
+        --gtest_brief=1
+}
+
 usage() {
     sed -n '2,3p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
@@ -73,5 +127,8 @@ case "$command" in
     test) cmd_test "$@" ;;
     demo) cmd_demo "$@" ;;
     bench) cmd_bench "$@" ;;
+    sanitize) cmd_sanitize "$@" ;;
+    fuzz) cmd_fuzz "$@" ;;
+    stress) cmd_stress "$@" ;;
     *) usage ;;
 esac
