@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <mutex>
+#include <new>
 
 #include "codeset.h"
 #include "standin.h"
@@ -128,12 +130,159 @@ bool stateless(int32_t codeset) noexcept {
            codeset == XELAGT_CODESET_WINDOWS_1252 || codeset == XELAGT_CODESET_SHIFT_JIS;
 }
 
+// The characters of the BMP that iconv converts from UTF-8 into one code set but not back
+// to themselves (for CP932: nine, such as U+00A5 and U+2212; for ISO-8859-1 and
+// Windows-1252: none). iconv converts these code sets character by character, so a text
+// of other BMP characters that converts comes back unchanged, and needs no conversion
+// back to prove it.
+class OneWayCharacters {
+  public:
+    // Converts every BMP character there and back, once: a few milliseconds.
+    explicit OneWayCharacters(int32_t codeset) noexcept {
+        iconv_t there = open_descriptor(codeset, XELAGT_CODESET_UTF8);
+        iconv_t back = open_descriptor(XELAGT_CODESET_UTF8, codeset);
+        usable_ = there != kNoDescriptor && back != kNoDescriptor;
+        for (uint32_t c = 1; usable_ && c < 0x10000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF) continue;
+            char utf8[3];
+            const size_t n = encode(c, utf8);
+            char local[16];
+            char* in = utf8;
+            size_t in_left = n;
+            char* out = local;
+            size_t out_left = sizeof local;
+            if (iconv(there, &in, &in_left, &out, &out_left) == static_cast<size_t>(-1)) {
+                iconv(there, nullptr, nullptr, nullptr, nullptr);
+                continue;  // not in the code set: converting it fails anyway
+            }
+            char again[16];
+            in = local;
+            in_left = sizeof local - out_left;
+            out = again;
+            out_left = sizeof again;
+            const bool same =
+                iconv(back, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1) &&
+                sizeof again - out_left == n && std::memcmp(again, utf8, n) == 0;
+            if (!same) {
+                iconv(back, nullptr, nullptr, nullptr, nullptr);
+                bits_[c / 64] |= uint64_t{1} << (c % 64);
+                all_round_trip_ = false;
+                if (c < 0x80) ascii_round_trips_ = false;
+            }
+        }
+        if (there != kNoDescriptor) iconv_close(there);
+        if (back != kNoDescriptor) iconv_close(back);
+    }
+
+    // True when every character of input (valid UTF-8) comes back unchanged; false also
+    // for whatever this cannot tell (characters beyond the BMP, among them the tag
+    // characters iconv drops), which then go the whole way back.
+    bool round_trips(const char* input, size_t length) const noexcept {
+        if (!usable_) return false;
+        const auto* s = reinterpret_cast<const unsigned char*>(input);
+        if (all_round_trip_) return !has_four_byte_lead(s, length);
+        const bool skip_ascii = ascii_round_trips_;
+        for (size_t i = 0; i < length;) {
+            uint32_t c = s[i];
+            if (c < 0x80) {
+                if (!skip_ascii) {
+                    if (one_way(c)) return false;
+                    ++i;
+                    continue;
+                }
+                // Eight ASCII bytes at a time: most text is mostly ASCII.
+                for (uint64_t word; i + 8 <= length; i += 8) {
+                    std::memcpy(&word, s + i, sizeof word);
+                    if ((word & 0x8080808080808080ULL) != 0) break;
+                }
+                while (i < length && s[i] < 0x80) ++i;
+                continue;
+            }
+            // iconv took the text as UTF-8, so the continuation bytes are there.
+            if (c >= 0xC2 && c <= 0xDF && i + 1 < length) {
+                c = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+                i += 2;
+            } else if (c >= 0xE0 && c <= 0xEF && i + 2 < length) {
+                c = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+                i += 3;
+            } else {
+                return false;
+            }
+            if (one_way(c)) return false;
+        }
+        return true;
+    }
+
+  private:
+    // Any byte F0..FF, eight bytes at a time: one whose four top bits are all set.
+    static bool has_four_byte_lead(const unsigned char* s, size_t length) noexcept {
+        size_t i = 0;
+        for (uint64_t w; i + 8 <= length; i += 8) {
+            std::memcpy(&w, s + i, sizeof w);
+            if ((w & (w << 1) & (w << 2) & (w << 3) & 0x8080808080808080ULL) != 0) return true;
+        }
+        for (; i < length; ++i) {
+            if (s[i] >= 0xF0) return true;
+        }
+        return false;
+    }
+
+    static size_t encode(uint32_t c, char* out) noexcept {
+        if (c < 0x80) {
+            out[0] = static_cast<char>(c);
+            return 1;
+        }
+        if (c < 0x800) {
+            out[0] = static_cast<char>(0xC0 | (c >> 6));
+            out[1] = static_cast<char>(0x80 | (c & 0x3F));
+            return 2;
+        }
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+
+    bool one_way(uint32_t c) const noexcept { return (bits_[c / 64] >> (c % 64)) & 1; }
+
+    uint64_t bits_[0x10000 / 64] = {};
+    bool all_round_trip_ = true;
+    bool ascii_round_trips_ = true;
+    bool usable_ = false;
+};
+
+// The table of a code set the stand-in converts into, built on first use.
+const OneWayCharacters* one_way_characters(int32_t codeset) noexcept {
+    static std::once_flag once[3];
+    static const OneWayCharacters* tables[3];
+    int index;
+    switch (codeset) {
+        case XELAGT_CODESET_ISO_8859_1:
+            index = 0;
+            break;
+        case XELAGT_CODESET_WINDOWS_1252:
+            index = 1;
+            break;
+        case XELAGT_CODESET_SHIFT_JIS:
+            index = 2;
+            break;
+        default:
+            return nullptr;
+    }
+    try {
+        std::call_once(once[index], [&] {
+            tables[index] = new (std::nothrow) OneWayCharacters(codeset);  // kept for good
+        });
+    } catch (...) {
+        return nullptr;
+    }
+    return tables[index];
+}
+
 // Whether text converted out of UTF-8 must be converted back to prove nothing was lost.
-// iconv maps every character of ISO-8859-1 both ways and fails on every other one, bar the
-// tag characters (U+E0000..U+E007F) it drops; those start with F3, as few others do.
 bool needs_round_trip(int32_t target, const char* input, size_t length) noexcept {
-    if (target != XELAGT_CODESET_ISO_8859_1) return true;
-    return std::memchr(input, 0xF3, length) != nullptr;
+    const OneWayCharacters* table = one_way_characters(target);
+    return table == nullptr || !table->round_trips(input, length);
 }
 
 int32_t platform_convert(int32_t target, int32_t source, const char* input,
