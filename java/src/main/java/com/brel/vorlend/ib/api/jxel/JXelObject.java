@@ -5,10 +5,20 @@ package com.brel.vorlend.ib.api.jxel;
  *
  * <p>The object's handle lives in {@link #myXelReference}; 0 means that the
  * Java object holds no agent data object. Every method is a native of the
- * library {@code JXelAgtbase} and calls exactly one agent operation. Methods
- * that return a status return 0 on success and the agent's status code
- * otherwise; texts arrive in {@link #myXelDataString} (or, for the version,
- * in {@link #ourVersion}).
+ * library {@code JXelAgtbase} and calls exactly one operation of the agent.
+ * Handles always arrive as arguments: no method reads {@code myXelReference}.
+ *
+ * <p>Statuses: 0 is success; every other value is the agent's own status
+ * code, returned unchanged ({@link JXelException} fetches its text). No
+ * method throws for an agent failure; only the JVM's own errors, such as
+ * {@code OutOfMemoryError}, reach the caller.
+ *
+ * <p>Texts cross between Java and the agent's local code set. Text the local
+ * code set cannot hold, U+0000 and unpaired surrogates reach the agent as no
+ * text at all, and the setter returns the agent's status for that. Agent
+ * bytes that are not valid text arrive in Java as U+FFFD.
+ *
+ * <p>Every method may be called from any number of threads at once.
  */
 public class JXelObject {
     static {
@@ -21,52 +31,150 @@ public class JXelObject {
     /** The text fetched by the last {@code XelGetString} or {@code XelGetListString}. */
     public String myXelDataString;
 
-    /** The agent's version text, fetched by {@link #XelVersion()}. */
+    /** The agent's version text, written by {@link #XelVersion()}. */
     public static String ourVersion;
 
-    /** Creates a data object of the given type and stores its handle; status. */
+    /**
+     * Creates a data object and stores its handle into {@link #myXelReference}.
+     *
+     * @param type the kind of data object, passed to the agent unchanged
+     * @return 0, or the agent's status (the field then keeps its value)
+     */
     public native int XelDataCreate(int type);
 
-    /** Copies the data object {@code source} and stores the copy's handle; status. */
+    /**
+     * Copies a data object and stores the copy's handle into this object's
+     * {@link #myXelReference}. The handle the field held before is not freed.
+     *
+     * @param source the handle of the data object to copy; it stays valid
+     * @return 0, or the agent's status (the field then keeps its value)
+     */
     public native int XelDataCopy(long source);
 
-    /** Frees the data object {@code handle}; on success stores 0; status. */
+    /**
+     * Frees a data object; on success stores 0 into {@link #myXelReference},
+     * whatever it held.
+     *
+     * @param handle the handle of the data object to free
+     * @return 0, or the agent's status (the field then keeps its value)
+     */
     public native int XelDataFree(long handle);
 
-    /** The agent's type of the data object {@code handle}. */
+    /**
+     * The type of a data object.
+     *
+     * @param handle a data object's handle
+     * @return the agent's answer, unchanged
+     */
     public native int XelDataType(long handle);
 
-    /** Fetches a string attribute into {@link #myXelDataString} ("" when it has none); 0. */
+    /**
+     * Fetches the text of a string attribute into {@link #myXelDataString};
+     * an attribute without text gives "".
+     *
+     * @param handle a data object's handle
+     * @param attribute the attribute's number
+     * @return 0
+     */
     public native int XelGetString(long handle, int attribute);
 
-    /** Sets a string attribute; the agent's status. */
+    /**
+     * Sets the text of a string attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the attribute's number
+     * @param value the text; null reaches the agent as no text
+     * @return 0, or the agent's status
+     */
     public native int XelSetString(long handle, int attribute, String value);
 
-    /** The value of an integer attribute, as the agent returns it. */
+    /**
+     * The value of an integer attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the attribute's number
+     * @return the agent's answer, unchanged
+     */
     public native int XelGetLong(long handle, int attribute);
 
-    /** Sets an integer attribute; the agent's result. */
+    /**
+     * Sets an integer attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the attribute's number
+     * @param value the 32-bit value
+     * @return the agent's answer, unchanged
+     */
     public native int XelSetLong(long handle, int attribute, int value);
 
-    /** Sets a floating-point attribute; the agent's result. */
+    /**
+     * Sets a floating-point attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the attribute's number
+     * @param value the value
+     * @return the agent's answer, unchanged
+     */
     public native int XelSetDouble(long handle, int attribute, double value);
 
-    /** The number of elements of a list attribute, as the agent returns it. */
+    /**
+     * The number of elements of a list attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the list attribute's number
+     * @return the agent's answer, sign-extended (-1 stays -1)
+     */
     public native long XelGetListLength(long handle, int attribute);
 
-    /** Appends an element to a list attribute; the agent's result. */
+    /**
+     * Appends an element to a list attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the list attribute's number
+     * @return the agent's answer, sign-extended
+     */
     public native long XelAddListElement(long handle, int attribute);
 
-    /** Deletes the element {@code selector} of a list attribute; the agent's result. */
+    /**
+     * Deletes an element of a list attribute.
+     *
+     * @param handle a data object's handle
+     * @param attribute the list attribute's number
+     * @param selector the element, passed to the agent unchanged
+     * @return the agent's answer, sign-extended
+     */
     public native long XelDeleteListElement(long handle, int attribute, int selector);
 
-    /** Fetches the text of a list element into {@link #myXelDataString}; 0. */
+    /**
+     * Fetches the text of a list element into {@link #myXelDataString}; an
+     * element without text gives "".
+     *
+     * @param handle a data object's handle
+     * @param attribute the list attribute's number
+     * @param first the first selector, passed to the agent unchanged
+     * @param second the second selector, passed to the agent unchanged
+     * @return 0
+     */
     public native int XelGetListString(long handle, int attribute, int first, int second);
 
-    /** Sets the text of a list element; the agent's status. */
+    /**
+     * Sets the text of a list element.
+     *
+     * @param handle a data object's handle
+     * @param attribute the list attribute's number
+     * @param value the text; null reaches the agent as no text
+     * @param first the first selector, passed to the agent unchanged
+     * @param second the second selector, passed to the agent unchanged
+     * @return 0, or the agent's status
+     */
     public native int XelSetListString(long handle, int attribute, String value, int first,
             int second);
 
-    /** Fetches the agent's version text into {@link #ourVersion}; 0. */
+    /**
+     * Fetches the agent's version text into the static {@link #ourVersion},
+     * which every object of the class then sees; "" when the agent has none.
+     *
+     * @return 0
+     */
     public static native int XelVersion();
 }
