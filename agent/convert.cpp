@@ -5,16 +5,86 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <unordered_set>
 
 #include "codeset.h"
 #include "control.h"
 #include "export.h"
+#include "handle_table.h"
 #include "standin.h"
 
 namespace xelagt {
 
 namespace {
+
+// A set of pointers in one array (open addressing, linear probing): adding and removing
+// allocate nothing, bar a bigger array now and then. Not thread-safe.
+class PointerSet {
+  public:
+    PointerSet() = default;
+    PointerSet(const PointerSet&) = delete;
+    PointerSet& operator=(const PointerSet&) = delete;
+    ~PointerSet() { delete[] slots_; }
+
+    // False when a bigger array cannot be had.
+    bool insert(void* pointer) noexcept {
+        if ((used_ + 1) * 2 > capacity_ && !rebuild()) return false;
+        size_t i = home(pointer);
+        while (slots_[i] != nullptr && slots_[i] != removed()) i = (i + 1) & (capacity_ - 1);
+        if (slots_[i] == nullptr) ++used_;
+        slots_[i] = pointer;
+        ++size_;
+        return true;
+    }
+
+    bool erase(void* pointer) noexcept {
+        if (capacity_ == 0) return false;
+        for (size_t i = home(pointer); slots_[i] != nullptr; i = (i + 1) & (capacity_ - 1)) {
+            if (slots_[i] == pointer) {
+                slots_[i] = removed();
+                --size_;
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    // Marks a slot whose pointer was erased; malloc never returns this address.
+    static void* removed() noexcept { return reinterpret_cast<void*>(uintptr_t{1}); }
+
+    size_t home(void* pointer) const noexcept {
+        auto bits = reinterpret_cast<uintptr_t>(pointer) >> 4;  // malloc aligns to 16
+        bits *= 0x9E3779B97F4A7C15ull;
+        return static_cast<size_t>(bits >> 32) & (capacity_ - 1);
+    }
+
+    // Room for four times the pointers held (at least 64), without the removed marks.
+    bool rebuild() noexcept {
+        size_t capacity = 64;
+        while (capacity < (size_ + 1) * 4) capacity *= 2;
+        void** slots = new (std::nothrow) void*[capacity]();
+        if (slots == nullptr) return false;
+        void** old = slots_;
+        const size_t old_capacity = capacity_;
+        slots_ = slots;
+        capacity_ = capacity;
+        used_ = size_;
+        for (size_t j = 0; j < old_capacity; ++j) {
+            void* pointer = old[j];
+            if (pointer == nullptr || pointer == removed()) continue;
+            size_t i = home(pointer);
+            while (slots_[i] != nullptr) i = (i + 1) & (capacity_ - 1);
+            slots_[i] = pointer;
+        }
+        delete[] old;
+        return true;
+    }
+
+    void** slots_ = nullptr;
+    size_t capacity_ = 0;  // a power of two, or 0
+    size_t size_ = 0;      // pointers held
+    size_t used_ = 0;      // slots not empty: pointers held and removed marks
+};
 
 // The converted texts handed out and not yet released. Release must also take buffers the
 // agent never made, so it looks the pointer up; sharding keeps threads that convert at
@@ -31,10 +101,12 @@ class BufferRegistry {
         Shard& shard = shard_for(buffer);
         std::atomic<uint32_t>& count = count_for(buffer);
         count.fetch_add(1, std::memory_order_relaxed);
-        try {
-            std::lock_guard<std::mutex> lock(shard.mutex);
-            shard.buffers.insert(buffer);
-        } catch (...) {
+        bool added;
+        {
+            std::lock_guard<SlotLock> lock(shard.lock);
+            added = shard.buffers.insert(buffer);
+        }
+        if (!added) {
             count.fetch_sub(1, std::memory_order_relaxed);
             return false;
         }
@@ -48,12 +120,12 @@ class BufferRegistry {
         std::atomic<uint32_t>& count = count_for(buffer);
         if (count.load(std::memory_order_relaxed) == 0) return;
         Shard& shard = shard_for(buffer);
-        size_t erased;
+        bool erased;
         {
-            std::lock_guard<std::mutex> lock(shard.mutex);
+            std::lock_guard<SlotLock> lock(shard.lock);
             erased = shard.buffers.erase(buffer);
         }
-        if (erased != 0) {
+        if (erased) {
             count.fetch_sub(1, std::memory_order_relaxed);
             live_.fetch_sub(1, std::memory_order_relaxed);
         }
@@ -68,9 +140,10 @@ class BufferRegistry {
 #pragma warning(push)
 #pragma warning(disable : 4324)  // the padding is the point
 #endif
+    // A spin lock, as for object slots: it is held for one probe of the set.
     struct alignas(64) Shard {
-        std::mutex mutex;
-        std::unordered_set<void*> buffers;
+        SlotLock lock;
+        PointerSet buffers;
     };
 #if defined(_MSC_VER)
 #pragma warning(pop)
