@@ -13,13 +13,35 @@ mkdir -p "$OUT"
 
 step() { printf '\n-- %s (%s)\n' "$*" "$(date -u +%H:%M:%S)"; }
 
+# Percentage of CPU time other processes used over one second.
+busy_percent() {
+    local a b
+    read -r -a a < <(head -1 /proc/stat)
+    sleep 1
+    read -r -a b < <(head -1 /proc/stat)
+    local total=0 i
+    for i in 1 2 3 4 5 6 7 8; do total=$((total + b[i] - a[i])); done
+    local idle=$((b[4] - a[4] + b[5] - a[5]))
+    echo $(( total > 0 ? 100 * (total - idle) / total : 0 ))
+}
+
+# Other work on the machine skews every ratio, the scaling ones most: wait up to a
+# minute for it to calm down, and say in the results how busy it was.
+busy=$(busy_percent)
+for _ in $(seq 30); do
+    [ "$busy" -le 10 ] && break
+    echo "the machine is ${busy}% busy; waiting for it to calm down"
+    sleep 1
+    busy=$(busy_percent)
+done
+
 {
     cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
-    printf 'Machine: %s, %s cores, %s GiB RAM; %s %s; %s; %s. Run %s, load average %s at the start.\n' \
+    printf 'Machine: %s, %s cores, %s GiB RAM; %s %s; %s; %s. Run %s; other processes kept the CPUs %s%% busy at the start.\n' \
         "${cpu:-unknown CPU}" "$(nproc)" "$(awk '/MemTotal/ {printf "%.0f", $2/1048576}' /proc/meminfo)" \
         "$(uname -s)" "$(uname -r)" \
         "$("$JAVA" -version 2>&1 | head -1)" "$(g++ --version | head -1)" \
-        "$(date -u '+%Y-%m-%d %H:%M UTC')" "$(cut -d' ' -f1 /proc/loadavg)"
+        "$(date -u '+%Y-%m-%d %H:%M UTC')" "$busy"
 } >"$OUT/machine.txt"
 cat "$OUT/machine.txt"
 
@@ -31,17 +53,41 @@ java_bench() {
         -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Bench "$run" "$OUT/$run.tsv"
 }
 
+# CPU time of all processes and of this script's children, in clock ticks.
+busy_ticks() { head -1 /proc/stat | awk '{print $2 + $3 + $4 + $7 + $8 + $9}'; }
+all_ticks() { head -1 /proc/stat | awk '{s = 0; for (i = 2; i <= 9; i++) s += $i; print s}'; }
+own_ticks() { awk '{print $16 + $17}' "/proc/$$/stat"; }
+
+# Runs a phase of the bench and notes how much of the machine others took meanwhile.
+phase() {
+    local name=$1
+    shift
+    local busy0 all0 own0
+    busy0=$(busy_ticks) all0=$(all_ticks) own0=$(own_ticks)
+    "$@"
+    local busy=$(($(busy_ticks) - busy0)) all=$(($(all_ticks) - all0)) own=$(($(own_ticks) - own0))
+    local others=$(( all > 0 ? 100 * (busy - own) / all : 0 ))
+    [ "$others" -lt 0 ] && others=0
+    echo "- $name: other processes took ${others}% of the CPUs." >>"$OUT/load.txt"
+}
+
+conversion_bench() {
+    "$CONVERSION_BENCH" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+        --benchmark_min_time=0.05 --benchmark_counters_tabular=false \
+        --benchmark_out="$OUT/conversion.csv" --benchmark_out_format=csv 2>&1 |
+        grep -E '_median|^-|Benchmark|ERROR' || true
+}
+
 step "Java: natives, floors, JNA, scaling (local code set UTF-8)"
-java_bench utf8 UTF-8 UTF-8
+phase "Java, UTF-8" java_bench utf8 UTF-8 UTF-8
 step "Java: texts with local code set ISO-8859-1"
-java_bench latin1 ISO-8859-1 ISO-8859-1
+phase "Java, ISO-8859-1" java_bench latin1 ISO-8859-1 ISO-8859-1
 
 step "C++: conversion functions against strdup, iconv and NewStringUTF"
-"$CONVERSION_BENCH" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_min_time=0.05 --benchmark_counters_tabular=false \
-    --benchmark_out="$OUT/conversion.csv" --benchmark_out_format=csv 2>&1 |
-    grep -E '_median|^-|Benchmark|ERROR' || true
+phase "C++ conversion" conversion_bench
 [ -s "$OUT/conversion.csv" ] || { echo "the conversion bench wrote nothing" >&2; exit 1; }
+{ echo; cat "$OUT/load.txt"; } >>"$OUT/machine.txt"
+cat "$OUT/load.txt"
 
 step "report"
 "$JAVA" -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Report "$OUT/machine.txt" \

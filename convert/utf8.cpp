@@ -193,34 +193,55 @@ __attribute__((target("avx2"))) inline __m256i incompleteAtEnd(__m256i block) {
     return _mm256_subs_epu8(block, limits);
 }
 
-// Bytes from the start of s that are known to be whole blocks of valid
-// standard UTF-8 (without 4-byte sequences when `bmpOnly`); stops at the
-// first block with an error, and never tells where in it the error is.
-__attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::size_t length,
-                                                          bool bmpOnly) {
-    const __m256i fourByteLead = _mm256_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
-    __m256i before = _mm256_setzero_si256();
-    __m256i pending = _mm256_setzero_si256();  // the last block ended inside a sequence,
-                                               // an error only if ASCII comes next
-    std::size_t i = 0;
-    for (; i + 64 <= length; i += 64) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32));
-        if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) == 0) {
-            if (!_mm256_testz_si256(pending, pending)) return i;
-            before = b;
-            continue;
-        }
-        // A sequence left open by the last block is checked here as part of a's bytes.
-        __m256i errors = _mm256_or_si256(blockErrors(a, before), blockErrors(b, a));
-        errors = _mm256_or_si256(errors, _mm256_subs_epu8(a, fourByteLead));
-        errors = _mm256_or_si256(errors, _mm256_subs_epu8(b, fourByteLead));
-        if (!_mm256_testz_si256(errors, errors)) return i;
-        pending = incompleteAtEnd(b);
+// Checks blocks a, b after `before`; false when they break the rules. Moves
+// `before` and `pending` (the last block ended inside a sequence) on.
+__attribute__((target("avx2"))) inline bool validPair(__m256i a, __m256i b, __m256i fourByteLead,
+                                                      __m256i& before, __m256i& pending) {
+    if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) == 0) {
+        if (!_mm256_testz_si256(pending, pending)) return false;
         before = b;
+        return true;
     }
-    // An unfinished sequence at the end is left to the byte-wise code.
-    return i;
+    // A sequence left open by the last block is checked here as part of a's bytes.
+    __m256i errors = _mm256_or_si256(blockErrors(a, before), blockErrors(b, a));
+    errors = _mm256_or_si256(errors, _mm256_subs_epu8(a, fourByteLead));
+    errors = _mm256_or_si256(errors, _mm256_subs_epu8(b, fourByteLead));
+    if (!_mm256_testz_si256(errors, errors)) return false;
+    pending = incompleteAtEnd(b);
+    before = b;
+    return true;
+}
+
+// Checks s from `start` (0, or where checkedWideBlocks stopped without an error)
+// to its end. Returns `length` when all of it is valid standard UTF-8 (without
+// 4-byte sequences when `bmpOnly`); otherwise the start of the 64 bytes where a
+// check failed, which says nothing of where in them the error is.
+__attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::size_t length,
+                                                          bool bmpOnly, std::size_t start) {
+    const __m256i fourByteLead = _mm256_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
+    __m256i before = start >= 32
+                         ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + start - 32))
+                         : _mm256_setzero_si256();
+    // The last block ended inside a sequence: an error only if ASCII comes next.
+    __m256i pending = incompleteAtEnd(before);
+    std::size_t i = start;
+    for (; i + 64 <= length; i += 64) {
+        if (!validPair(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)),
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32)),
+                       fourByteLead, before, pending)) {
+            return i;
+        }
+    }
+    // The rest, padded with NULs (ASCII): a sequence cut off by the end is an error there.
+    alignas(32) Byte rest[64] = {};
+    std::memcpy(rest, s + i, length - i);
+    if (!validPair(_mm256_load_si256(reinterpret_cast<const __m256i*>(rest)),
+                   _mm256_load_si256(reinterpret_cast<const __m256i*>(rest + 32)), fourByteLead,
+                   before, pending)) {
+        // With nothing left, the error is a sequence the last 64 bytes left open.
+        return i < length ? i : length - 64;
+    }
+    return length;
 }
 
 // The same checks, 64 bytes at a time.
@@ -266,7 +287,13 @@ JXEL_AVX512 inline __m512i wideBlockErrors(__m512i block, __m512i before, const 
     return _mm512_xor_si512(must23, special);
 }
 
-JXEL_AVX512 std::size_t checkedWideBlocks(const Byte* s, std::size_t length, bool bmpOnly) {
+// Where the 64-byte checks stopped, and whether for an error (else for the end).
+struct WideStop {
+    std::size_t at;
+    bool error;
+};
+
+JXEL_AVX512 WideStop checkedWideBlocks(const Byte* s, std::size_t length, bool bmpOnly) {
     // The tables are the 32-byte ones' first halves; built once per call, as the 32-byte
     // path builds its own.
     const WideTables tables = {
@@ -305,7 +332,7 @@ JXEL_AVX512 std::size_t checkedWideBlocks(const Byte* s, std::size_t length, boo
         const __m512i a = _mm512_loadu_si512(s + i);
         const __m512i b = _mm512_loadu_si512(s + i + 64);
         if (_mm512_movepi8_mask(_mm512_or_si512(a, b)) == 0) {
-            if (_mm512_test_epi64_mask(pending, pending) != 0) return i;
+            if (_mm512_test_epi64_mask(pending, pending) != 0) return {i, true};
             before = b;
             continue;
         }
@@ -313,11 +340,11 @@ JXEL_AVX512 std::size_t checkedWideBlocks(const Byte* s, std::size_t length, boo
             _mm512_or_si512(wideBlockErrors(a, before, tables), wideBlockErrors(b, a, tables));
         errors = _mm512_or_si512(errors, _mm512_subs_epu8(a, fourByteLead));
         errors = _mm512_or_si512(errors, _mm512_subs_epu8(b, fourByteLead));
-        if (_mm512_test_epi64_mask(errors, errors) != 0) return i;
+        if (_mm512_test_epi64_mask(errors, errors) != 0) return {i, true};
         pending = _mm512_subs_epu8(b, limits);
         before = b;
     }
-    return i;
+    return {i, false};
 }
 
 #undef JXEL_AVX512
@@ -325,13 +352,20 @@ JXEL_AVX512 std::size_t checkedWideBlocks(const Byte* s, std::size_t length, boo
 #endif  // JXEL_UTF8_AVX2
 
 // Length of a prefix of s made of whole, valid standard UTF-8 characters
-// (BMP only when `bmpOnly`); 0 when nothing was checked. The byte-wise code
-// continues from there with the same result as from the start.
+// (BMP only when `bmpOnly`): all of s when it is valid, 0 when nothing was
+// checked. The byte-wise code continues from there with the same result as
+// from the start.
 std::size_t validPrefix(const Byte* s, std::size_t length, bool bmpOnly) {
 #if defined(JXEL_UTF8_AVX2)
     if (length < kVectorMinimum || !kHasAvx2) return 0;
-    std::size_t end = length >= kWideMinimum && kHasAvx512 ? checkedWideBlocks(s, length, bmpOnly)
-                                                           : checkedBlocks(s, length, bmpOnly);
+    std::size_t end;
+    if (length >= kWideMinimum && kHasAvx512) {
+        const WideStop stop = checkedWideBlocks(s, length, bmpOnly);
+        end = stop.error ? stop.at : checkedBlocks(s, length, bmpOnly, stop.at);
+    } else {
+        end = checkedBlocks(s, length, bmpOnly, 0);
+    }
+    if (end == length) return length;
     // Step back to the start of the character holding the last checked byte:
     // it may go on past `end`.
     if (end == 0) return 0;

@@ -2,7 +2,8 @@
 // so a profiler sees the bridge, the conversion and the agent without any Java
 // code around them:
 //   jxel_native_driver CLASSPATH LIBDIR OPERATION COUNT
-// OPERATION: getlong setlong getstring setstring getstring-kib setstring-kib
+// OPERATION: getlong setlong type addlist (add and delete) getstring setstring
+//            getstring-kib setstring-kib
 // Prints the nanoseconds per call it saw (the profiler's slowdown included).
 #include <jni.h>
 
@@ -19,6 +20,10 @@ jint Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString(JNIEnv*, jobject,
                                                                jstring);
 jlong Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelGetLong(JNIEnv*, jobject, jlong, jint);
 jlong Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetLong(JNIEnv*, jobject, jlong, jint, jint);
+jlong Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataType(JNIEnv*, jobject, jlong);
+jlong Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelAddListElement(JNIEnv*, jobject, jlong, jint);
+jlong Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDeleteListElement(JNIEnv*, jobject, jlong,
+                                                                        jint, jint);
 }
 
 namespace {
@@ -29,6 +34,41 @@ namespace {
 }
 
 }  // namespace
+
+// One native, count times. Not inlined, so a profiler can collect this alone
+// (valgrind --toggle-collect=run_natives) and leave set-up and warm-up out.
+__attribute__((noinline)) long run_natives(JNIEnv* env, jobject self, jlong handle,
+                                           jstring value, const std::string& operation,
+                                           long count) {
+    long sum = 0;
+    for (long i = 0; i < count; ++i) {
+        if (operation == "getlong") {
+            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelGetLong(env, self, handle, 20);
+        } else if (operation == "type") {
+            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataType(env, self, handle);
+        } else if (operation == "addlist") {  // add, then delete what was added
+            const jlong index =
+                Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelAddListElement(env, self, handle, 40);
+            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDeleteListElement(
+                env, self, handle, 40, static_cast<jint>(index));
+        } else if (operation == "setlong") {
+            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetLong(env, self, handle, 20,
+                                                                          static_cast<jint>(i));
+        } else if (operation.rfind("getstring", 0) == 0) {
+            // Each call leaves a local reference in this frame; drop them as we go.
+            env->PushLocalFrame(4);
+            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelGetString(env, self, handle, 10);
+            env->PopLocalFrame(nullptr);
+        } else if (operation.rfind("setstring", 0) == 0) {
+            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString(env, self, handle, 10,
+                                                                            value);
+        } else {
+            std::fprintf(stderr, "jxel_native_driver: unknown operation\n");
+            std::exit(1);
+        }
+    }
+    return sum;
+}
 
 int main(int argc, char** argv) {
     if (argc != 5) fail("usage: jxel_native_driver CLASSPATH LIBDIR OPERATION COUNT");
@@ -71,26 +111,10 @@ int main(int argc, char** argv) {
         fail("XelSetString failed");
     }
 
-    long sum = 0;
+    // Warm-up: first-use work (caches, tables) stays out of the measurement.
+    long sum = run_natives(env, self, handle, value, operation, 1000);
     const auto start = std::chrono::steady_clock::now();
-    for (long i = 0; i < count; ++i) {
-        if (operation == "getlong") {
-            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelGetLong(env, self, handle, 20);
-        } else if (operation == "setlong") {
-            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetLong(env, self, handle, 20,
-                                                                          static_cast<jint>(i));
-        } else if (operation.rfind("getstring", 0) == 0) {
-            // Each call leaves a local reference in this frame; drop them as we go.
-            env->PushLocalFrame(4);
-            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelGetString(env, self, handle, 10);
-            env->PopLocalFrame(nullptr);
-        } else if (operation.rfind("setstring", 0) == 0) {
-            sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString(env, self, handle, 10,
-                                                                            value);
-        } else {
-            fail("unknown operation");
-        }
-    }
+    sum += run_natives(env, self, handle, value, operation, count);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     std::printf("%s: %.1f ns per call (%ld)\n", operation.c_str(),
                 std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(count),

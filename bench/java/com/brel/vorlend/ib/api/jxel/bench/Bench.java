@@ -25,8 +25,9 @@ public final class Bench {
     static final int GROWING_LIST = 41;
     static final int FIELD = 1;
 
-    // Calls that make objects keep every object until the round ends.
-    static final int OBJECT_LIMIT = 100_000;
+    // Calls that make objects or list elements keep them until their batch ends; batches
+    // this small keep the agent's data in cache, as a program's few live objects would be.
+    static final int OBJECT_LIMIT = 1_000;
 
     private Bench() {}
 

@@ -35,8 +35,10 @@ final class Harness {
         final double q3;
         final int rounds;
         final long callsPerRound;
+        final double[] samples;  // in the order of the rounds
 
         Result(String group, String name, String unit, double[] samples, long callsPerRound) {
+            this.samples = samples.clone();
             double[] sorted = samples.clone();
             Arrays.sort(sorted);
             this.group = group;
@@ -89,6 +91,17 @@ final class Harness {
         after.run(n);
         sink += value;
         return elapsed;
+    }
+
+    /** One round of a case: its calls, in batches no larger than its limit. */
+    private long timeRound(Case c) {
+        long total = 0;
+        for (int done = 0; done < c.calls; ) {
+            int n = Math.min(c.limit, c.calls - done);
+            total += timeOnce(c.batch, c.before, c.after, n);
+            done += n;
+        }
+        return total;
     }
 
     /** A case waiting for {@link #run()}. */
@@ -149,15 +162,12 @@ final class Harness {
             }
             long warmupEnd = System.nanoTime() + warmupNanos;
             while (System.nanoTime() < warmupEnd) elapsed = timeOnce(c.batch, c.before, c.after, n);
-            c.calls = (int) Math.max(1,
-                    Math.min(c.limit, (double) n * roundNanos / Math.max(1, elapsed)));
+            c.calls = (int) Math.max(1, Math.min(maxBatch, (double) n * roundNanos / Math.max(1, elapsed)));
             c.samples = new double[rounds];
             System.out.printf(Locale.ROOT, "  [%s] warmed up %s/%s%n", label, c.group, c.name);
         }
         for (int r = 0; r < rounds; r++) {
-            for (Case c : cases) {
-                c.samples[r] = (double) timeOnce(c.batch, c.before, c.after, c.calls) / c.calls;
-            }
+            for (Case c : cases) c.samples[r] = (double) timeRound(c) / c.calls;
         }
         for (Case c : cases) report(new Result(c.group, c.name, "ns", c.samples, c.calls));
         cases.clear();
@@ -246,9 +256,14 @@ final class Harness {
     void write(String path) throws Exception {
         try (PrintWriter out = new PrintWriter(path, "UTF-8")) {
             for (Result r : results) {
-                out.printf(Locale.ROOT, "%s\t%s\t%s\t%s\t%.4f\t%.4f\t%.4f\t%d\t%d%n", label,
+                StringBuilder samples = new StringBuilder();
+                for (double sample : r.samples) {
+                    if (samples.length() > 0) samples.append(',');
+                    samples.append(String.format(Locale.ROOT, "%.4f", sample));
+                }
+                out.printf(Locale.ROOT, "%s\t%s\t%s\t%s\t%.4f\t%.4f\t%.4f\t%d\t%d\t%s%n", label,
                         r.group, r.name, r.unit, r.median, r.q1, r.q3, r.rounds,
-                        r.callsPerRound);
+                        r.callsPerRound, samples);
             }
         }
     }
