@@ -202,7 +202,7 @@ __attribute__((target("avx2"))) inline bool validPair(__m256i a, __m256i b, __m2
         before = b;
         return true;
     }
-    // A sequence left open by the last block is checked here as part of a's bytes.
+    // A sequence left open by the last block is checked here, with a's bytes.
     __m256i errors = _mm256_or_si256(blockErrors(a, before), blockErrors(b, a));
     errors = _mm256_or_si256(errors, _mm256_subs_epu8(a, fourByteLead));
     errors = _mm256_or_si256(errors, _mm256_subs_epu8(b, fourByteLead));

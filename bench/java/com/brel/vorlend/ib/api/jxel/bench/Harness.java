@@ -220,22 +220,30 @@ final class Harness {
             threads[t].start();
         }
         int warmRounds = (int) Math.max(4, warmupNanos / Math.max(1, elapsed));
-        int totalRounds = warmRounds + rounds;
-        double[] ratios = new double[rounds];
+        // Twice the rounds of the other cases: a ratio of two runs varies more.
+        int scalingRounds = 2 * rounds;
+        int totalRounds = warmRounds + scalingRounds;
+        double[] ratios = new double[scalingRounds];
         for (int r = 0; r < totalRounds; r++) {
-            // One thread alone (alternating which), then both at once.
-            int alone = r % 2;
-            active[alone] = true;
-            active[1 - alone] = false;
-            go.await();
-            done.await();
-            double single = (double) calls / (ends[alone] - starts[alone]);
-            active[0] = active[1] = true;
-            go.await();
-            done.await();
-            long wall = Math.max(ends[0], ends[1]) - Math.min(starts[0], starts[1]);
-            double both = 2.0 * calls / wall;
-            if (r >= warmRounds) ratios[r - warmRounds] = both / single;
+            // Each thread alone, with both at once in between: this machine's speed drifts
+            // over seconds, and the mean of the runs around the two-thread run cancels most
+            // of a steady drift.
+            double single = 0;
+            for (int step = 0; step < 3; step++) {
+                boolean both = step == 1;
+                int alone = step == 0 ? r % 2 : 1 - r % 2;
+                active[0] = both || alone == 0;
+                active[1] = both || alone == 1;
+                go.await();
+                done.await();
+                if (both) {
+                    long wall = Math.max(ends[0], ends[1]) - Math.min(starts[0], starts[1]);
+                    if (r >= warmRounds) ratios[r - warmRounds] = 2.0 * calls / wall;
+                } else {
+                    single += 0.5 * calls / (ends[alone] - starts[alone]);
+                }
+            }
+            if (r >= warmRounds) ratios[r - warmRounds] /= single;
         }
         stop[0] = true;
         go.await();

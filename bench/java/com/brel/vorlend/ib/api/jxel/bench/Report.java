@@ -324,8 +324,9 @@ public final class Report {
                 // The floors' MB/s from their times; NaN (no such floor) is left out of the
                 // logarithmic plot.
                 double perNs = c.mbps * c.ns;
-                out.printf(Locale.ROOT, "%s %.1f %.1f %.1f%n", quote(name), c.mbps,
-                        perNs / c.strdupNs, c.iconvNs == 0 ? Double.NaN : perNs / c.iconvNs);
+                out.printf(Locale.ROOT, "%s %.1f %.1f %.1f %.1f%n", quote(name), c.mbps,
+                        perNs / c.strdupNs, c.iconvNs == 0 ? Double.NaN : perNs / c.iconvNs,
+                        c.newStringNs == 0 ? Double.NaN : perNs / c.newStringNs);
             }
         }
         try (PrintWriter out = new PrintWriter(
@@ -357,7 +358,8 @@ public final class Report {
             out.println("set style histogram clustered gap 1");
             out.println("set boxwidth 0.9 relative");
             out.println("plot '" + dir.resolve("conversion.dat") + "' using 2:xtic(1) title"
-                    + " 'function', '' using 3 title 'strdup', '' using 4 title 'iconv (ready)'");
+                    + " 'function', '' using 3 title 'strdup', '' using 4 title 'iconv (ready)',"
+                    + " '' using 5 title 'NewStringUTF'");
             out.println("unset multiplot");
         }
     }
