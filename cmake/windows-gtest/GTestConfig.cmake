@@ -1,0 +1,14 @@
+# GoogleTest for the Windows cross build: there is no mingw build of it in Debian,
+# so it is built here from the sources of the package googletest.
+if(NOT TARGET GTest::gtest_main)
+  set(JXEL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+  if(NOT EXISTS ${JXEL_GTEST_SOURCE_DIR}/CMakeLists.txt)
+    set(GTest_FOUND FALSE)
+    set(GTest_NOT_FOUND_MESSAGE "no GoogleTest sources in ${JXEL_GTEST_SOURCE_DIR} (apt install googletest)")
+    return()
+  endif()
+  set(BUILD_GMOCK OFF CACHE BOOL "")
+  set(INSTALL_GTEST OFF CACHE BOOL "")
+  add_subdirectory(${JXEL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()
+set(GTest_FOUND TRUE)
