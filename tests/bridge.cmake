@@ -32,9 +32,9 @@ add_test(NAME consumer_program
           --test-command consumer)
 set_tests_properties(consumer_program PROPERTIES FIXTURES_REQUIRED installed_tree
   ENVIRONMENT "XELAGT_CODESET=ISO-8859-1" PASS_REGULAR_EXPRESSION "3 passed, 0 failed")
-endif()  # WIN32
 
-# The vector path of the UTF-8 code against its byte-wise path.
+# The vector path of the UTF-8 code against its byte-wise path (the Windows
+# build has no vector path).
 add_library(jxel_utf8_bytewise OBJECT ${PROJECT_SOURCE_DIR}/convert/utf8.cpp)
 target_compile_definitions(jxel_utf8_bytewise PRIVATE JXEL_UTF8_NO_VECTOR jxel=jxel_scalar)
 target_include_directories(jxel_utf8_bytewise PRIVATE ${PROJECT_SOURCE_DIR}/convert)
@@ -42,3 +42,4 @@ add_executable(utf8_vector_check utf8_vector_check.cpp ${PROJECT_SOURCE_DIR}/con
                                  $<TARGET_OBJECTS:jxel_utf8_bytewise>)
 target_include_directories(utf8_vector_check PRIVATE ${PROJECT_SOURCE_DIR}/convert)
 add_test(NAME utf8_vector_check COMMAND utf8_vector_check --no-timing)
+endif()  # WIN32
