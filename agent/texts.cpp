@@ -1,7 +1,13 @@
 // texts.cpp - error and version texts, the per-thread text buffer, status records and
 // component set-up.
 #include <cstring>
+#include <new>
 #include <string>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 #include "control.h"
 #include "export.h"
@@ -12,7 +18,30 @@ namespace xelagt {
 
 namespace {
 
+#if defined(_WIN32)
+// mingw's emulated thread_local frees a thread's storage before it runs the
+// destructors of the objects in it, a double free at every thread exit: the
+// buffer lives in a fiber-local slot instead, whose callback frees it.
+void WINAPI free_thread_text(void* text) { delete static_cast<std::string*>(text); }
+
+std::string& thread_text() {
+    static const DWORD slot = FlsAlloc(free_thread_text);
+    if (slot == FLS_OUT_OF_INDEXES) throw std::bad_alloc();
+    auto* text = static_cast<std::string*>(FlsGetValue(slot));
+    if (text == nullptr) {
+        text = new std::string();
+        if (!FlsSetValue(slot, text)) {
+            delete text;
+            throw std::bad_alloc();
+        }
+    }
+    return *text;
+}
+#else
 thread_local std::string t_text;
+
+std::string& thread_text() { return t_text; }
+#endif
 
 // The name the calling thread announced itself with; truncated to fit.
 thread_local char t_component[128];
@@ -20,8 +49,9 @@ thread_local char t_component[128];
 }  // namespace
 
 char* hand_out(const std::string& text) {
-    t_text.assign(text);
-    return t_text.data();
+    std::string& buffer = thread_text();
+    buffer.assign(text);
+    return buffer.data();
 }
 
 }  // namespace xelagt
