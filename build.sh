@@ -138,6 +138,21 @@ cmd_stress() {
         --gtest_brief=1
 }
 
+# The archives: linux-x86_64 (.tar.gz) and windows-x86_64 (.zip, cross-built), in build/packages.
+cmd_package() {
+    need_packages cmake g++ make openjdk-17-jdk-headless g++-mingw-w64-x86-64-posix
+    local platform
+    for platform in linux windows; do
+        say "building the $platform release"
+        configure_and_build "package-$platform"
+        cpack --preset "package-$platform"
+    done
+    mkdir -p "$ROOT/build/packages"
+    cp "$ROOT"/build/package-*/packages/JXelAgtbase-* "$ROOT/build/packages/"
+    say "archives"
+    ls -l "$ROOT/build/packages"
+}
+
 usage() {
     sed -n '2,3p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
@@ -154,5 +169,6 @@ case "$command" in
     sanitize) cmd_sanitize "$@" ;;
     fuzz) cmd_fuzz "$@" ;;
     stress) cmd_stress "$@" ;;
+    package) cmd_package "$@" ;;
     *) usage ;;
 esac

@@ -1,6 +1,7 @@
 # Install layout:
 #   lib/                       the bridge, libJXelAgtbase
-#   lib/xelagtapi-standin/     the stand-in agent (deployments use the real agent)
+#   lib/xelagtapi-standin/     the stand-in agent (deployments use the real agent);
+#                              on Windows the DLLs go to bin/ and bin/xelagtapi-standin/
 #   include/                   jxel_convert.h and xelagtapi.h
 #   lib/cmake/JXelAgtbase/     the CMake package: JXelAgtbase::JXelAgtbase and
 #                              JXelAgtbase::xelagtapi (the agent, for release buffer)
@@ -8,6 +9,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(JXEL_STANDIN_DIR ${CMAKE_INSTALL_LIBDIR}/xelagtapi-standin)
+set(JXEL_STANDIN_BINDIR ${CMAKE_INSTALL_BINDIR}/xelagtapi-standin)
 
 # The installed bridge looks for the agent beside itself first, then in the
 # stand-in's folder; LD_LIBRARY_PATH or a real agent beside it takes precedence.
@@ -21,7 +23,7 @@ install(TARGETS JXelAgtbase EXPORT JXelAgtbaseTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS xelagtapi EXPORT JXelAgtbaseTargets
   LIBRARY DESTINATION ${JXEL_STANDIN_DIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  RUNTIME DESTINATION ${JXEL_STANDIN_BINDIR}
   ARCHIVE DESTINATION ${JXEL_STANDIN_DIR})
 target_include_directories(xelagtapi INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 install(FILES ${PROJECT_SOURCE_DIR}/convert/jxel_convert.h ${PROJECT_SOURCE_DIR}/agentapi/xelagtapi.h
