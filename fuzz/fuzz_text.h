@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "text_encoding.h"
+
 namespace jxel::fuzz {
 
 // Stops the run with a message; libFuzzer records the input as a crash.
@@ -24,21 +26,7 @@ inline void appendUnit3(std::string& out, std::uint32_t unit) {
 }
 
 // One code point (no surrogates) as standard UTF-8.
-inline void appendStandard(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        appendUnit3(out, code);
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
+inline void appendStandard(std::string& out, std::uint32_t code) { test::appendUtf8(out, code); }
 
 // UTF-16 code units as the JVM's modified UTF-8 (U+0000 as C0 80, every
 // unit on its own, surrogates as 3-byte sequences).

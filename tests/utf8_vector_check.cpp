@@ -20,27 +20,11 @@
 #include "utf8.h"
 #undef jxel
 
+#include "text_encoding.h"
+
 namespace {
 
-std::string utf8(std::uint32_t code) {
-    std::string out;
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    return out;
-}
+std::string utf8(std::uint32_t code) { return jxel::test::utf8Of(code); }
 
 std::string surrogatePair(std::uint32_t code) {
     const std::uint32_t v = code - 0x10000;
@@ -60,7 +44,8 @@ std::string validPiece(std::mt19937& random) {
         case 2:
             return utf8(static_cast<std::uint32_t>(0x10000 + random() % (0x110000 - 0x10000)));
         case 3:
-            return surrogatePair(static_cast<std::uint32_t>(0x10000 + random() % (0x110000 - 0x10000)));
+            return surrogatePair(
+                static_cast<std::uint32_t>(0x10000 + random() % (0x110000 - 0x10000)));
         default:
             return std::string(1 + random() % 40, static_cast<char>('a' + random() % 26));
     }
@@ -126,7 +111,8 @@ void check(const std::string& text) {
                out == expected;
     }
     if (!same && ++g_failures <= 5) {
-        std::fprintf(stderr, "utf8_check: results differ for %zu bytes: %s\n", n, hex(text).c_str());
+        std::fprintf(stderr, "utf8_check: results differ for %zu bytes: %s\n", n,
+                     hex(text).c_str());
     }
 }
 
@@ -137,9 +123,9 @@ double fastest(F&& run) {
     for (int i = 0; i < 15; ++i) {
         const auto start = std::chrono::steady_clock::now();
         run();
-        best = std::min(best, std::chrono::duration<double, std::nano>(
-                                  std::chrono::steady_clock::now() - start)
-                                  .count());
+        best = std::min(
+            best, std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+                      .count());
     }
     return best;
 }
@@ -148,23 +134,27 @@ double fastest(F&& run) {
 // the same results as the byte-wise code, only slower, so only time shows it.
 bool vectorPathIsTaken() {
     int slow = 0;
-    for (std::size_t size : {448, 65536}) {  // 32-byte blocks, then 64-byte blocks where the CPU has them
-    for (const char* unit : {"Gr\xC3\xB6\xC3\x9F" "e \xC2\xA3", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"}) {
-        std::string text;
-        while (text.size() < size) text += unit;
-        volatile int sink = 0;
-        const double vector = fastest([&] {
-            sink += static_cast<int>(jxel::classifyJavaText(text.c_str(), text.size()));
-            sink += static_cast<int>(jxel::modifiedUtf8Size(text.c_str(), text.size()));
-        });
-        const double bytewise = fastest([&] {
-            sink += static_cast<int>(jxel_scalar::classifyJavaText(text.c_str(), text.size()));
-            sink += static_cast<int>(jxel_scalar::modifiedUtf8Size(text.c_str(), text.size()));
-        });
-        std::printf("utf8_check: %zu bytes of %s: vector %.2f us, byte-wise %.2f us\n", text.size(),
-                    unit[0] == 'G' ? "Latin-1 range" : "Japanese", vector / 1000, bytewise / 1000);
-        if (vector * 2 > bytewise) ++slow;
-    }
+    for (std::size_t size :
+         {448, 65536}) {  // 32-byte blocks, then 64-byte blocks where the CPU has them
+        for (const char* unit : {"Gr\xC3\xB6\xC3\x9F"
+                                 "e \xC2\xA3",
+                                 "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"}) {
+            std::string text;
+            while (text.size() < size) text += unit;
+            volatile int sink = 0;
+            const double vector = fastest([&] {
+                sink += static_cast<int>(jxel::classifyJavaText(text.c_str(), text.size()));
+                sink += static_cast<int>(jxel::modifiedUtf8Size(text.c_str(), text.size()));
+            });
+            const double bytewise = fastest([&] {
+                sink += static_cast<int>(jxel_scalar::classifyJavaText(text.c_str(), text.size()));
+                sink += static_cast<int>(jxel_scalar::modifiedUtf8Size(text.c_str(), text.size()));
+            });
+            std::printf("utf8_check: %zu bytes of %s: vector %.2f us, byte-wise %.2f us\n",
+                        text.size(), unit[0] == 'G' ? "Latin-1 range" : "Japanese", vector / 1000,
+                        bytewise / 1000);
+            if (vector * 2 > bytewise) ++slow;
+        }
     }
     return slow == 0;
 }
