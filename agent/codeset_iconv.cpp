@@ -91,7 +91,7 @@ class DescriptorCache {
 
   private:
     static constexpr size_t kCapacity = 12;  // every ordered pair of the four code sets
-    Entry entries_[kCapacity];
+    Entry entries_[kCapacity] = {};
     size_t count_ = 0;
     Entry spare_ = {0, 0, kNoDescriptor, false};
 };

@@ -399,7 +399,7 @@ bool walkToModified(const Byte* s, std::size_t length, Sink&& sink) {
         } else if (sequence.length == 4) {
             const std::uint32_t code = ((s[i] & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
                                        ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
-            Byte pair[6];
+            Byte pair[6] = {};
             putSurrogate(0xD800 + ((code - 0x10000) >> 10), pair);
             putSurrogate(0xDC00 + ((code - 0x10000) & 0x3FF), pair + 3);
             sink(pair, sizeof pair);
