@@ -54,16 +54,16 @@ extern "C" {
 /* Status codes of the stand-in. -20 is left free: the bridge uses it. */
 enum {
     XELAGT_OK = 0,
-    XELAGT_ERR_INVALID_HANDLE = -1,   /* "invalid data object handle" */
-    XELAGT_ERR_INVALID_TYPE = -2,     /* "unknown data object type" */
-    XELAGT_ERR_NULL_TEXT = -3,        /* "no text given" */
-    XELAGT_ERR_NOT_A_LIST = -4,       /* "attribute is not a list" */
-    XELAGT_ERR_NO_ELEMENT = -5,       /* "no such list element" */
-    XELAGT_ERR_CONVERSION = -6,       /* "text cannot be converted" */
-    XELAGT_ERR_UNKNOWN_CODESET = -7,  /* "unknown code set" */
-    XELAGT_ERR_BAD_ARGUMENT = -8,     /* "invalid argument" */
-    XELAGT_ERR_OUT_OF_MEMORY = -9,    /* "out of memory" */
-    XELAGT_ERR_INJECTED = -10         /* "failure injected by test control" */
+    XELAGT_ERR_INVALID_HANDLE = -1,  /* "invalid data object handle" */
+    XELAGT_ERR_INVALID_TYPE = -2,    /* "unknown data object type" */
+    XELAGT_ERR_NULL_TEXT = -3,       /* "no text given" */
+    XELAGT_ERR_NOT_A_LIST = -4,      /* "attribute is not a list" */
+    XELAGT_ERR_NO_ELEMENT = -5,      /* "no such list element" */
+    XELAGT_ERR_CONVERSION = -6,      /* "text cannot be converted" */
+    XELAGT_ERR_UNKNOWN_CODESET = -7, /* "unknown code set" */
+    XELAGT_ERR_BAD_ARGUMENT = -8,    /* "invalid argument" */
+    XELAGT_ERR_OUT_OF_MEMORY = -9,   /* "out of memory" */
+    XELAGT_ERR_INJECTED = -10        /* "failure injected by test control" */
 };
 
 /* Valid data object types. */
@@ -87,14 +87,27 @@ enum {
 
 /* Ordinals of the operations, used to name them in test control. */
 enum {
-    XELAGT_OP_CREATE = 20, XELAGT_OP_FREE = 21, XELAGT_OP_GET_INTEGER = 22,
-    XELAGT_OP_GET_STRING = 23, XELAGT_OP_SET_INTEGER = 24, XELAGT_OP_SET_STRING = 25,
-    XELAGT_OP_SET_DOUBLE = 28, XELAGT_OP_ERROR_TEXT = 35, XELAGT_OP_COPY = 36,
-    XELAGT_OP_TYPE = 41, XELAGT_OP_DELETE_LIST = 42, XELAGT_OP_ADD_LIST = 43,
-    XELAGT_OP_LIST_LENGTH = 44, XELAGT_OP_GET_LIST_STRING = 45,
-    XELAGT_OP_SET_LIST_STRING = 46, XELAGT_OP_VERSION_TEXT = 90,
-    XELAGT_OP_PREPARE_STATUS = 210, XELAGT_OP_GET_LOCALE = 344,
-    XELAGT_OP_COMPONENT_SETUP = 348, XELAGT_OP_CONVERT = 365, XELAGT_OP_RELEASE = 529
+    XELAGT_OP_CREATE = 20,
+    XELAGT_OP_FREE = 21,
+    XELAGT_OP_GET_INTEGER = 22,
+    XELAGT_OP_GET_STRING = 23,
+    XELAGT_OP_SET_INTEGER = 24,
+    XELAGT_OP_SET_STRING = 25,
+    XELAGT_OP_SET_DOUBLE = 28,
+    XELAGT_OP_ERROR_TEXT = 35,
+    XELAGT_OP_COPY = 36,
+    XELAGT_OP_TYPE = 41,
+    XELAGT_OP_DELETE_LIST = 42,
+    XELAGT_OP_ADD_LIST = 43,
+    XELAGT_OP_LIST_LENGTH = 44,
+    XELAGT_OP_GET_LIST_STRING = 45,
+    XELAGT_OP_SET_LIST_STRING = 46,
+    XELAGT_OP_VERSION_TEXT = 90,
+    XELAGT_OP_PREPARE_STATUS = 210,
+    XELAGT_OP_GET_LOCALE = 344,
+    XELAGT_OP_COMPONENT_SETUP = 348,
+    XELAGT_OP_CONVERT = 365,
+    XELAGT_OP_RELEASE = 529
 };
 
 /* Change the local code set; returns 0 or XELAGT_ERR_UNKNOWN_CODESET. */

@@ -123,21 +123,21 @@ const bool kHasAvx512 = cpuHasAvx512();
 // From this length on, 64-byte blocks pay for themselves.
 constexpr std::size_t kWideMinimum = 512;
 
-constexpr char kTooShort = 1 << 0;    // lead byte not followed by a continuation
-constexpr char kTooLong = 1 << 1;     // continuation after ASCII
-constexpr char kOverlong3 = 1 << 2;   // E0 80..9F
-constexpr char kTooLarge = 1 << 3;    // above U+10FFFF
-constexpr char kSurrogate = 1 << 4;   // ED A0..BF
-constexpr char kOverlong2 = 1 << 5;   // C0, C1
+constexpr char kTooShort = 1 << 0;   // lead byte not followed by a continuation
+constexpr char kTooLong = 1 << 1;    // continuation after ASCII
+constexpr char kOverlong3 = 1 << 2;  // E0 80..9F
+constexpr char kTooLarge = 1 << 3;   // above U+10FFFF
+constexpr char kSurrogate = 1 << 4;  // ED A0..BF
+constexpr char kOverlong2 = 1 << 5;  // C0, C1
 constexpr char kTooLarge1000 = 1 << 6;
-constexpr char kOverlong4 = 1 << 6;   // F0 80..8F
+constexpr char kOverlong4 = 1 << 6;                    // F0 80..8F
 constexpr char kTwoConts = static_cast<char>(1 << 7);  // checked against the lead's length
 constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
 
-__attribute__((target("avx2"))) inline __m256i table16(char t0, char t1, char t2, char t3,
-                                                       char t4, char t5, char t6, char t7,
-                                                       char t8, char t9, char t10, char t11,
-                                                       char t12, char t13, char t14, char t15) {
+__attribute__((target("avx2"))) inline __m256i table16(char t0, char t1, char t2, char t3, char t4,
+                                                       char t5, char t6, char t7, char t8, char t9,
+                                                       char t10, char t11, char t12, char t13,
+                                                       char t14, char t15) {
     return _mm256_setr_epi8(t0, t1, t2, t3, t4, t5, t6, t7, t8, t9, t10, t11, t12, t13, t14, t15,
                             t0, t1, t2, t3, t4, t5, t6, t7, t8, t9, t10, t11, t12, t13, t14, t15);
 }
@@ -163,9 +163,9 @@ __attribute__((target("avx2"))) inline __m256i blockErrors(__m256i block, __m256
         highNibbles(prev1));
     constexpr char kLarge = kCarry | kTooLarge | kTooLarge1000;
     const __m256i byte1Low = _mm256_shuffle_epi8(
-        table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry,
-                kCarry, kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
-                kLarge, kLarge | kSurrogate, kLarge, kLarge),
+        table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
+                kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+                kLarge | kSurrogate, kLarge, kLarge),
         _mm256_and_si256(prev1, _mm256_set1_epi8(0x0F)));
     constexpr char kCont = kTooLong | kOverlong2 | kTwoConts;
     const __m256i byte2High = _mm256_shuffle_epi8(
@@ -174,8 +174,7 @@ __attribute__((target("avx2"))) inline __m256i blockErrors(__m256i block, __m256
                 kCont | kOverlong3 | kTooLarge, kCont | kSurrogate | kTooLarge,
                 kCont | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort, kTooShort),
         highNibbles(block));
-    const __m256i special =
-        _mm256_and_si256(_mm256_and_si256(byte1High, byte1Low), byte2High);
+    const __m256i special = _mm256_and_si256(_mm256_and_si256(byte1High, byte1Low), byte2High);
     // A second or third continuation must follow a 3- or 4-byte lead, and only there.
     const __m256i third = _mm256_subs_epu8(previous<2>(block, before), _mm256_set1_epi8(0x60));
     const __m256i fourth = _mm256_subs_epu8(previous<3>(block, before), _mm256_set1_epi8(0x70));
@@ -186,10 +185,10 @@ __attribute__((target("avx2"))) inline __m256i blockErrors(__m256i block, __m256
 
 // Non-zero where the block ends inside a sequence.
 __attribute__((target("avx2"))) inline __m256i incompleteAtEnd(__m256i block) {
-    const __m256i limits = _mm256_setr_epi8(
-        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-        -1, -1, -1, -1, -1, -1, static_cast<char>(0xEF), static_cast<char>(0xDF),
-        static_cast<char>(0xBF));
+    const __m256i limits =
+        _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xEF),
+                         static_cast<char>(0xDF), static_cast<char>(0xBF));
     return _mm256_subs_epu8(block, limits);
 }
 
@@ -275,13 +274,12 @@ struct WideTables {
 JXEL_AVX512 inline __m512i wideBlockErrors(__m512i block, __m512i before, const WideTables& t) {
     const __m512i prev1 = widePrevious<1>(block, before);
     const __m512i special = _mm512_and_si512(
-        _mm512_and_si512(_mm512_shuffle_epi8(t.byte1High, wideHighNibbles(prev1)),
-                         _mm512_shuffle_epi8(t.byte1Low,
-                                             _mm512_and_si512(prev1, _mm512_set1_epi8(0x0F)))),
+        _mm512_and_si512(
+            _mm512_shuffle_epi8(t.byte1High, wideHighNibbles(prev1)),
+            _mm512_shuffle_epi8(t.byte1Low, _mm512_and_si512(prev1, _mm512_set1_epi8(0x0F)))),
         _mm512_shuffle_epi8(t.byte2High, wideHighNibbles(block)));
     const __m512i third = _mm512_subs_epu8(widePrevious<2>(block, before), _mm512_set1_epi8(0x60));
-    const __m512i fourth =
-        _mm512_subs_epu8(widePrevious<3>(block, before), _mm512_set1_epi8(0x70));
+    const __m512i fourth = _mm512_subs_epu8(widePrevious<3>(block, before), _mm512_set1_epi8(0x70));
     const __m512i must23 =
         _mm512_and_si512(_mm512_or_si512(third, fourth), _mm512_set1_epi8(kTwoConts));
     return _mm512_xor_si512(must23, special);
@@ -309,14 +307,13 @@ JXEL_AVX512 WideStop checkedWideBlocks(const Byte* s, std::size_t length, bool b
                           kCarry | kTooLarge | kTooLarge1000,
                           kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
                           kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000)),
-        wideTable(table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-                          kTooShort, kTooShort,
-                          kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 |
-                              kOverlong4,
-                          kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
-                          kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-                          kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge, kTooShort,
-                          kTooShort, kTooShort, kTooShort))};
+        wideTable(table16(
+            kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+            kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
+            kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
+            kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
+            kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge, kTooShort, kTooShort,
+            kTooShort, kTooShort))};
     alignas(64) static const unsigned char kLimits[64] = {
         0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
         0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,

@@ -50,10 +50,12 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"ascii", "The quick brown fox jumps over the lazy dog; 0123456789. ", XELAGT_CODESET_ISO_8859_1,
-     "ISO-8859-1"},
-    {"latin1", "Gr\xC3\xB6\xC3\x9F" "e: 12 \xC2\xA3, Caf\xC3\xA9 cr\xC3\xA8me \xC3\xA0 Z\xC3\xBCrich, "
-               "a\xC3\xB1o \xC3\x86r\xC3\xB8. ",
+    {"ascii", "The quick brown fox jumps over the lazy dog; 0123456789. ",
+     XELAGT_CODESET_ISO_8859_1, "ISO-8859-1"},
+    {"latin1",
+     "Gr\xC3\xB6\xC3\x9F"
+     "e: 12 \xC2\xA3, Caf\xC3\xA9 cr\xC3\xA8me \xC3\xA0 Z\xC3\xBCrich, "
+     "a\xC3\xB1o \xC3\x86r\xC3\xB8. ",
      XELAGT_CODESET_ISO_8859_1, "ISO-8859-1"},
     {"japanese",
      "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9"
@@ -98,7 +100,8 @@ std::string toModified(const std::string& text) {
         if (n == 4) {
             const unsigned code = ((s[0] & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) |
                                   ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
-            for (unsigned unit : {0xD800 + ((code - 0x10000) >> 10), 0xDC00 + ((code - 0x10000) & 0x3FF)}) {
+            for (unsigned unit :
+                 {0xD800 + ((code - 0x10000) >> 10), 0xDC00 + ((code - 0x10000) & 0x3FF)}) {
                 out += static_cast<char>(0xE0 | (unit >> 12));
                 out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
                 out += static_cast<char>(0x80 | (unit & 0x3F));
@@ -190,18 +193,21 @@ void measure(benchmark::State& state, const Case* c) {
         return;
     }
     // Batches long enough for the clock (at least ~8 KiB of text each).
-    const int calls = static_cast<int>(std::max<std::size_t>(1, 8192 / std::max<std::size_t>(1, c->input.size())));
+    const int calls = static_cast<int>(
+        std::max<std::size_t>(1, 8192 / std::max<std::size_t>(1, c->input.size())));
     iconv_t cd = c->iconvTo != nullptr ? iconv_open(c->iconvTo, c->iconvFrom)
                                        : reinterpret_cast<iconv_t>(-1);
     std::vector<char> out(c->input.size() * 4 + 16);
     const std::string modified = toModified(c->expected);
     double ours = 0, dup = 0, ic = 0, fresh = 0;
     for (auto _ : state) {
-        const double t = c->toJava ? timeCalls(calls, [&] {
-            jstring string = convertStringToUTF(const_cast<char*>(c->input.c_str()), g_env);
-            benchmark::DoNotOptimize(string);
-            g_env->DeleteLocalRef(string);
-        })
+        const double t = c->toJava ? timeCalls(calls,
+                                               [&] {
+                                                   jstring string = convertStringToUTF(
+                                                       const_cast<char*>(c->input.c_str()), g_env);
+                                                   benchmark::DoNotOptimize(string);
+                                                   g_env->DeleteLocalRef(string);
+                                               })
                                    : timeCalls(calls, [&] {
                                          char* text = convertStringFromUTF(c->input.c_str());
                                          benchmark::DoNotOptimize(text);
@@ -259,17 +265,25 @@ void registerCases() {
             if (kind.codeset != 0) codesets.push_back(kind.codeset);
             for (int codeset : codesets) {
                 const bool identity = codeset == XELAGT_CODESET_UTF8;
-                const std::string local =
-                    identity ? text : iconvAll(kind.iconvName, "UTF-8", text);
+                const std::string local = identity ? text : iconvAll(kind.iconvName, "UTF-8", text);
                 const std::string tail = identity ? "utf8" : std::to_string(codeset);
                 // Leaked on purpose: the benchmarks hold on to them until the process ends.
-                auto* from = new Case{"FromUTF/" + base + "/" + tail, codeset, false,
-                                      toModified(text), local,
+                auto* from = new Case{"FromUTF/" + base + "/" + tail,
+                                      codeset,
+                                      false,
+                                      toModified(text),
+                                      local,
                                       identity ? nullptr : kind.iconvName,
-                                      identity ? nullptr : "UTF-8", text.size()};
-                auto* to = new Case{"ToUTF/" + base + "/" + tail, codeset, true, local, text,
+                                      identity ? nullptr : "UTF-8",
+                                      text.size()};
+                auto* to = new Case{"ToUTF/" + base + "/" + tail,
+                                    codeset,
+                                    true,
+                                    local,
+                                    text,
                                     identity ? nullptr : "UTF-8",
-                                    identity ? nullptr : kind.iconvName, text.size()};
+                                    identity ? nullptr : kind.iconvName,
+                                    text.size()};
                 for (Case* c : {from, to}) {
                     benchmark::RegisterBenchmark(c->name.c_str(), measure, c)->UseManualTime();
                 }

@@ -37,9 +37,8 @@ namespace {
 
 // One native, count times. Not inlined, so a profiler can collect this alone
 // (valgrind --toggle-collect=run_natives) and leave set-up and warm-up out.
-__attribute__((noinline)) long run_natives(JNIEnv* env, jobject self, jlong handle,
-                                           jstring value, const std::string& operation,
-                                           long count) {
+__attribute__((noinline)) long run_natives(JNIEnv* env, jobject self, jlong handle, jstring value,
+                                           const std::string& operation, long count) {
     long sum = 0;
     for (long i = 0; i < count; ++i) {
         if (operation == "getlong") {
@@ -47,13 +46,13 @@ __attribute__((noinline)) long run_natives(JNIEnv* env, jobject self, jlong hand
         } else if (operation == "type") {
             sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataType(env, self, handle);
         } else if (operation == "addlist") {  // add, then delete what was added
-            const jlong index =
-                Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelAddListElement(env, self, handle, 40);
+            const jlong index = Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelAddListElement(
+                env, self, handle, 40);
             sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDeleteListElement(
                 env, self, handle, 40, static_cast<jint>(index));
         } else if (operation == "setlong") {
             sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetLong(env, self, handle, 20,
-                                                                          static_cast<jint>(i));
+                                                                           static_cast<jint>(i));
         } else if (operation.rfind("getstring", 0) == 0) {
             // Each call leaves a local reference in this frame; drop them as we go.
             env->PushLocalFrame(4);
@@ -61,7 +60,7 @@ __attribute__((noinline)) long run_natives(JNIEnv* env, jobject self, jlong hand
             env->PopLocalFrame(nullptr);
         } else if (operation.rfind("setstring", 0) == 0) {
             sum += Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString(env, self, handle, 10,
-                                                                            value);
+                                                                             value);
         } else {
             std::fprintf(stderr, "jxel_native_driver: unknown operation\n");
             std::exit(1);
@@ -99,7 +98,8 @@ int main(int argc, char** argv) {
     }
     const jlong handle = env->GetLongField(self, env->GetFieldID(clazz, "myXelReference", "J"));
 
-    const bool kib = operation.size() > 4 && operation.compare(operation.size() - 4, 4, "-kib") == 0;
+    const bool kib =
+        operation.size() > 4 && operation.compare(operation.size() - 4, 4, "-kib") == 0;
     std::string text = "Order 4711 shipped to Hamburg";
     if (kib) {
         std::string unit = text;
@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
         text.resize(1024);
     }
     jstring value = env->NewStringUTF(text.c_str());
-    if (Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString(env, self, handle, 10, value) != 0) {
+    if (Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString(env, self, handle, 10, value) !=
+        0) {
         fail("XelSetString failed");
     }
 
@@ -116,8 +117,9 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     sum += run_natives(env, self, handle, value, operation, count);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    std::printf("%s: %.1f ns per call (%ld)\n", operation.c_str(),
-                std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(count),
-                sum);
+    std::printf(
+        "%s: %.1f ns per call (%ld)\n", operation.c_str(),
+        std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(count),
+        sum);
     return 0;
 }

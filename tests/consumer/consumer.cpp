@@ -28,9 +28,13 @@ int main() {
         return 1;
     }
 
-    const char grusse[] = "Gr\xC3\xBC\xC3\x9F" "e";  // "Grüße" as UTF-8
+    const char grusse[] =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e";  // "Grüße" as UTF-8
     char* local = convertStringFromUTF(grusse);
-    check(local != nullptr && std::strcmp(local, "Gr\xFC\xDF" "e") == 0,
+    check(local != nullptr && std::strcmp(local,
+                                          "Gr\xFC\xDF"
+                                          "e") == 0,
           "convertStringFromUTF gives ISO-8859-1 bytes");
 
     jstring string = local != nullptr ? convertStringToUTF(local, env) : nullptr;
