@@ -12,11 +12,8 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   # The Windows build uses jni.h from the host JDK and a jni_md.h of our own.
   include(JXelWindowsJni OPTIONAL)
 else()
-  if(JXEL_NEED_JVM)
-    find_package(JNI REQUIRED COMPONENTS JVM)
-  else()
-    find_package(JNI REQUIRED)
-  endif()
+  # Only the headers and libjvm: AWT (libjawt) is absent from a headless JDK.
+  find_package(JNI REQUIRED COMPONENTS JVM)
   if(NOT TARGET jxel_jni_headers)
     add_library(jxel_jni_headers INTERFACE)
     target_include_directories(jxel_jni_headers SYSTEM INTERFACE ${JNI_INCLUDE_DIRS})
