@@ -112,16 +112,7 @@ bool cpuHasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
-bool cpuHasAvx512() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-}
-
 const bool kHasAvx2 = cpuHasAvx2();
-const bool kHasAvx512 = cpuHasAvx512();
-
-// From this length on, 64-byte blocks pay for themselves.
-constexpr std::size_t kWideMinimum = 512;
 
 constexpr char kTooShort = 1 << 0;   // lead byte not followed by a continuation
 constexpr char kTooLong = 1 << 1;    // continuation after ASCII
@@ -211,19 +202,16 @@ __attribute__((target("avx2"))) inline bool validPair(__m256i a, __m256i b, __m2
     return true;
 }
 
-// Checks s from `start` (0, or where checkedWideBlocks stopped without an error)
-// to its end. Returns `length` when all of it is valid standard UTF-8 (without
+// Checks s, 64 bytes at a time. Returns `length` when all of it is valid standard UTF-8 (without
 // 4-byte sequences when `bmpOnly`); otherwise the start of the 64 bytes where a
 // check failed, which says nothing of where in them the error is.
 __attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::size_t length,
-                                                          bool bmpOnly, std::size_t start) {
+                                                          bool bmpOnly) {
     const __m256i fourByteLead = _mm256_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
-    __m256i before = start >= 32
-                         ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + start - 32))
-                         : _mm256_setzero_si256();
+    __m256i before = _mm256_setzero_si256();
     // The last block ended inside a sequence: an error only if ASCII comes next.
-    __m256i pending = incompleteAtEnd(before);
-    std::size_t i = start;
+    __m256i pending = _mm256_setzero_si256();
+    std::size_t i = 0;
     for (; i + 64 <= length; i += 64) {
         if (!validPair(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)),
                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32)),
@@ -243,109 +231,6 @@ __attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::si
     return length;
 }
 
-// The same checks, 64 bytes at a time.
-#define JXEL_AVX512 __attribute__((target("avx512f,avx512bw")))
-
-JXEL_AVX512 inline __m512i wideTable(__m256i table) {
-    alignas(64) unsigned char bytes[64];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), table);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes + 32), table);
-    return _mm512_load_si512(bytes);
-}
-
-template <int n>
-JXEL_AVX512 inline __m512i widePrevious(__m512i block, __m512i before) {
-    // before's last 16 bytes, then block's first 48: what each lane needs before it.
-    const __m512i lanesBefore =
-        _mm512_permutex2var_epi64(before, _mm512_setr_epi64(6, 7, 8, 9, 10, 11, 12, 13), block);
-    return _mm512_alignr_epi8(block, lanesBefore, 16 - n);
-}
-
-JXEL_AVX512 inline __m512i wideHighNibbles(__m512i v) {
-    return _mm512_and_si512(_mm512_srli_epi16(v, 4), _mm512_set1_epi8(0x0F));
-}
-
-struct WideTables {
-    __m512i byte1High;
-    __m512i byte1Low;
-    __m512i byte2High;
-};
-
-JXEL_AVX512 inline __m512i wideBlockErrors(__m512i block, __m512i before, const WideTables& t) {
-    const __m512i prev1 = widePrevious<1>(block, before);
-    const __m512i special = _mm512_and_si512(
-        _mm512_and_si512(
-            _mm512_shuffle_epi8(t.byte1High, wideHighNibbles(prev1)),
-            _mm512_shuffle_epi8(t.byte1Low, _mm512_and_si512(prev1, _mm512_set1_epi8(0x0F)))),
-        _mm512_shuffle_epi8(t.byte2High, wideHighNibbles(block)));
-    const __m512i third = _mm512_subs_epu8(widePrevious<2>(block, before), _mm512_set1_epi8(0x60));
-    const __m512i fourth = _mm512_subs_epu8(widePrevious<3>(block, before), _mm512_set1_epi8(0x70));
-    const __m512i must23 =
-        _mm512_and_si512(_mm512_or_si512(third, fourth), _mm512_set1_epi8(kTwoConts));
-    return _mm512_xor_si512(must23, special);
-}
-
-// Where the 64-byte checks stopped, and whether for an error (else for the end).
-struct WideStop {
-    std::size_t at;
-    bool error;
-};
-
-JXEL_AVX512 WideStop checkedWideBlocks(const Byte* s, std::size_t length, bool bmpOnly) {
-    // The tables are the 32-byte ones' first halves; built once per call, as the 32-byte
-    // path builds its own.
-    const WideTables tables = {
-        wideTable(table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-                          kTooLong, kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-                          kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
-                          kTooShort | kTooLarge | kTooLarge1000 | kOverlong4)),
-        wideTable(table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2,
-                          kCarry, kCarry, kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000,
-                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-                          kCarry | kTooLarge | kTooLarge1000,
-                          kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
-                          kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000)),
-        wideTable(table16(
-            kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-            kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
-            kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
-            kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-            kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge, kTooShort, kTooShort,
-            kTooShort, kTooShort))};
-    alignas(64) static const unsigned char kLimits[64] = {
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xEF, 0xDF, 0xBF};
-    const __m512i limits = _mm512_load_si512(kLimits);
-    const __m512i fourByteLead = _mm512_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
-    __m512i before = _mm512_setzero_si512();
-    __m512i pending = _mm512_setzero_si512();
-    std::size_t i = 0;
-    for (; i + 128 <= length; i += 128) {
-        const __m512i a = _mm512_loadu_si512(s + i);
-        const __m512i b = _mm512_loadu_si512(s + i + 64);
-        if (_mm512_movepi8_mask(_mm512_or_si512(a, b)) == 0) {
-            if (_mm512_test_epi64_mask(pending, pending) != 0) return {i, true};
-            before = b;
-            continue;
-        }
-        __m512i errors =
-            _mm512_or_si512(wideBlockErrors(a, before, tables), wideBlockErrors(b, a, tables));
-        errors = _mm512_or_si512(errors, _mm512_subs_epu8(a, fourByteLead));
-        errors = _mm512_or_si512(errors, _mm512_subs_epu8(b, fourByteLead));
-        if (_mm512_test_epi64_mask(errors, errors) != 0) return {i, true};
-        pending = _mm512_subs_epu8(b, limits);
-        before = b;
-    }
-    return {i, false};
-}
-
-#undef JXEL_AVX512
-
 #endif  // JXEL_UTF8_AVX2
 
 // Length of a prefix of s made of whole, valid standard UTF-8 characters
@@ -355,13 +240,7 @@ JXEL_AVX512 WideStop checkedWideBlocks(const Byte* s, std::size_t length, bool b
 std::size_t validPrefix(const Byte* s, std::size_t length, bool bmpOnly) {
 #if defined(JXEL_UTF8_AVX2)
     if (length < kVectorMinimum || !kHasAvx2) return 0;
-    std::size_t end;
-    if (length >= kWideMinimum && kHasAvx512) {
-        const WideStop stop = checkedWideBlocks(s, length, bmpOnly);
-        end = stop.error ? stop.at : checkedBlocks(s, length, bmpOnly, stop.at);
-    } else {
-        end = checkedBlocks(s, length, bmpOnly, 0);
-    }
+    const std::size_t end = checkedBlocks(s, length, bmpOnly);
     if (end == length) return length;
     // Step back to the start of the character holding the last checked byte:
     // it may go on past `end`.

@@ -1,6 +1,6 @@
 // Differential check of convert/utf8.cpp: the build with its vector path
 // against the same file built byte-wise only (JXEL_UTF8_NO_VECTOR), on texts
-// that put every kind of fault at every offset around the 32- and 64-byte
+// that put every kind of fault at every offset around the 32-byte
 // blocks the vector path reads. Run by the tests, and by ./build.sh bench
 // before any timing (there also checking that valid text takes the fast path);
 // exits non-zero, naming the first text that differs.
@@ -134,8 +134,7 @@ double fastest(F&& run) {
 // the same results as the byte-wise code, only slower, so only time shows it.
 bool vectorPathIsTaken() {
     int slow = 0;
-    for (std::size_t size :
-         {448, 65536}) {  // 32-byte blocks, then 64-byte blocks where the CPU has them
+    for (std::size_t size : {448, 65536}) {
         for (const char* unit : {"Gr\xC3\xB6\xC3\x9F"
                                  "e \xC2\xA3",
                                  "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"}) {
@@ -171,7 +170,6 @@ int main(int argc, char** argv) {
                                               "\xED\xA0\xBD\xED\xB8\x80"};
     for (const std::string& filler : fillers) {
         std::string base;
-        // Past 512 bytes, so the 64-byte blocks are checked too.
         while (base.size() < 700) base += filler;
         for (const std::string& fault : kFaults) {
             for (std::size_t at = 0; at <= base.size(); ++at) {
@@ -198,15 +196,11 @@ int main(int argc, char** argv) {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
     __builtin_cpu_init();
     const bool vector = __builtin_cpu_supports("avx2");
-    const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 #else
     const bool vector = false;
-    const bool wide = false;
 #endif
     std::printf("utf8_check: %ld texts, %d differ; vector path %s\n", g_checked, g_failures,
-                !vector ? "not available here, byte-wise code compared to itself"
-                : wide  ? "in use (32-byte blocks, and 64-byte blocks from 512 bytes on)"
-                        : "in use (32-byte blocks; no 64-byte blocks on this CPU)");
+                vector ? "in use" : "not available here, byte-wise code compared to itself");
     if (vector && timing && !vectorPathIsTaken()) {
         std::fprintf(stderr, "utf8_check: valid texts do not take the vector path\n");
         return 1;
