@@ -62,8 +62,13 @@ int32_t startup_codeset() noexcept {
     return codeset != 0 ? codeset : XELAGT_CODESET_UTF8;
 }
 
+int32_t startup_codeset_once() noexcept {
+    static const int32_t codeset = startup_codeset();
+    return codeset;
+}
+
 std::atomic<int32_t>& current_codeset() noexcept {
-    static std::atomic<int32_t> codeset{startup_codeset()};
+    static std::atomic<int32_t> codeset{startup_codeset_once()};
     return codeset;
 }
 
@@ -107,6 +112,12 @@ XELAGT_EXPORT_NAMED int32_t xelagt_test_set_codeset(int32_t codeset) {
     if (!codeset_known(codeset)) return XELAGT_ERR_UNKNOWN_CODESET;
     current_codeset().store(codeset, std::memory_order_release);
     return XELAGT_OK;
+}
+
+XELAGT_EXPORT_NAMED void xelagt_test_reset(void) {
+    xelagt_test_free_all();
+    xelagt_test_reset_failures();
+    current_codeset().store(startup_codeset_once(), std::memory_order_release);
 }
 
 XELAGT_EXPORT_NAMED int32_t xelagt_test_codeset(void) {

@@ -131,6 +131,12 @@ int64_t xelagt_test_live_objects(void);
 int64_t xelagt_test_live_buffers(void);
 /* Free every live data object (between tests). */
 void xelagt_test_free_all(void);
+/*
+ * Back to the state at start-up: every live data object freed, every injected
+ * failure cancelled, the start-up code set restored. Texts handed out stay
+ * valid until released; xelagt_test_live_buffers keeps counting them.
+ */
+void xelagt_test_reset(void);
 
 #ifdef __cplusplus
 }

@@ -437,11 +437,18 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
                 setenv("LANG", c.lang, 1);
                 const xelagt_locale* locale = nullptr;
                 xelagt_get_locale(&locale);
-                std::fprintf(stderr, "codeset=%d ctype=%s\n", locale ? locale->codeset : -1,
-                             std::setlocale(LC_CTYPE, nullptr));
+                const int32_t startup = locale ? locale->codeset : -1;
+                // A reset goes back to the code set of start-up, not to UTF-8.
+                xelagt_test_set_codeset(startup == 932 ? 819 : 932);
+                xelagt_test_reset();
+                xelagt_get_locale(&locale);
+                std::fprintf(stderr, "codeset=%d reset=%d ctype=%s\n", startup,
+                             locale ? locale->codeset : -1, std::setlocale(LC_CTYPE, nullptr));
                 std::exit(0);
             },
-            ::testing::ExitedWithCode(0), "codeset=" + std::to_string(c.expected) + " ctype=C\n")
+            ::testing::ExitedWithCode(0),
+            "codeset=" + std::to_string(c.expected) + " reset=" + std::to_string(c.expected) +
+                " ctype=C\n")
             << c.setting << " " << c.lc_all << " " << c.lc_ctype << " " << c.lang;
     }
 }

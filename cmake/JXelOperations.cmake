@@ -1,0 +1,52 @@
+# The agent's operations, read from agentapi/operations.txt, the one place they are listed.
+#
+#   jxel_read_operations()
+#     sets, in the caller's scope, parallel lists in the file's order:
+#       JXEL_OP_ORDINALS  20;36;...
+#       JXEL_OP_NAMES     xelagt_create_data_object;...
+#       JXEL_OP_KINDS     status | text | none
+#       JXEL_OP_CONSTANTS CREATE_DATA_OBJECT;...  (the name without xelagt_, upper case)
+#
+#   jxel_operations_header(OUT)
+#     writes a C header with XELAGT_OPERATIONS(X), calling
+#     X(ordinal, name, CONSTANT, kind) for every operation.
+set(JXEL_OPERATIONS_FILE ${CMAKE_CURRENT_LIST_DIR}/../agentapi/operations.txt)
+cmake_path(NORMAL_PATH JXEL_OPERATIONS_FILE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${JXEL_OPERATIONS_FILE})
+
+function(jxel_read_operations)
+  file(STRINGS ${JXEL_OPERATIONS_FILE} lines REGEX "^[0-9]")
+  set(ordinals "")
+  set(names "")
+  set(kinds "")
+  set(constants "")
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^([0-9]+)[ \t]+(xelagt_[a-z_]+)[ \t]+(status|text|none)[ \t]*$")
+      message(FATAL_ERROR "${JXEL_OPERATIONS_FILE}: cannot read \"${line}\"")
+    endif()
+    if(CMAKE_MATCH_1 IN_LIST ordinals OR CMAKE_MATCH_2 IN_LIST names)
+      message(FATAL_ERROR "${JXEL_OPERATIONS_FILE}: \"${line}\" repeats an ordinal or a name")
+    endif()
+    list(APPEND ordinals ${CMAKE_MATCH_1})
+    list(APPEND names ${CMAKE_MATCH_2})
+    list(APPEND kinds ${CMAKE_MATCH_3})
+    string(REGEX REPLACE "^xelagt_" "" constant ${CMAKE_MATCH_2})
+    string(TOUPPER ${constant} constant)
+    list(APPEND constants ${constant})
+  endforeach()
+  set(JXEL_OP_ORDINALS ${ordinals} PARENT_SCOPE)
+  set(JXEL_OP_NAMES ${names} PARENT_SCOPE)
+  set(JXEL_OP_KINDS ${kinds} PARENT_SCOPE)
+  set(JXEL_OP_CONSTANTS ${constants} PARENT_SCOPE)
+endfunction()
+
+function(jxel_operations_header out)
+  jxel_read_operations()
+  set(content "/* Generated from agentapi/operations.txt; do not edit. */\n")
+  string(APPEND content "#define XELAGT_OPERATIONS(X)")
+  foreach(ordinal name kind constant IN ZIP_LISTS JXEL_OP_ORDINALS JXEL_OP_NAMES JXEL_OP_KINDS
+                                                  JXEL_OP_CONSTANTS)
+    string(APPEND content " \\\n    X(${ordinal}, ${name}, ${constant}, ${kind})")
+  endforeach()
+  file(CONFIGURE OUTPUT ${out} CONTENT "${content}\n")
+endfunction()
