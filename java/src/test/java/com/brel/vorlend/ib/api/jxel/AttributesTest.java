@@ -1,13 +1,14 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INJECTED;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_HANDLE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NULL_TEXT;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INJECTED;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_HANDLE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NULL_TEXT;
 import static org.junit.jupiter.api.Assertions.assertAll;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
 import java.util.function.ToIntBiFunction;
 import java.util.stream.Stream;
@@ -21,7 +22,7 @@ import org.junit.jupiter.params.provider.MethodSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /** String, integer and floating-point attributes, with a UTF-8 agent. */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class AttributesTest {
     private JXelObject object;
     private long handle;
@@ -71,7 +72,7 @@ class AttributesTest {
             assertEquals("", object.myXelDataString, "handle " + h);
         }
         object.myXelDataString = "stale";
-        AgentControl.failNext(AgentControl.OP_GET_STRING, 1, 0);
+        StandInAgent.failNext(Operation.GET_STRING_ATTRIBUTE, 1, 0);
         assertEquals(0, object.XelGetString(handle, 2));
         assertEquals("", object.myXelDataString);
     }
@@ -138,25 +139,25 @@ class AttributesTest {
     /** Natives that return the agent's result, called on handle 0, a stale handle, and with an injected failure. */
     static Stream<Arguments> resultsOfAgent() {
         return Stream.of(
-                Arguments.of("set string", AgentControl.OP_SET_STRING,
+                Arguments.of("set string", Operation.SET_STRING_ATTRIBUTE,
                         (ToIntBiFunction<JXelObject, Long>) (o, h) -> o.XelSetString(h, 1, "x")),
-                Arguments.of("get integer", AgentControl.OP_GET_INTEGER,
+                Arguments.of("get integer", Operation.GET_INTEGER_ATTRIBUTE,
                         (ToIntBiFunction<JXelObject, Long>) (o, h) -> o.XelGetLong(h, 1)),
-                Arguments.of("set integer", AgentControl.OP_SET_INTEGER,
+                Arguments.of("set integer", Operation.SET_INTEGER_ATTRIBUTE,
                         (ToIntBiFunction<JXelObject, Long>) (o, h) -> o.XelSetLong(h, 1, 5)),
-                Arguments.of("set double", AgentControl.OP_SET_DOUBLE,
+                Arguments.of("set double", Operation.SET_DOUBLE_ATTRIBUTE,
                         (ToIntBiFunction<JXelObject, Long>) (o, h) -> o.XelSetDouble(h, 1, 2.5)));
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("resultsOfAgent")
-    void agentResultReachesJavaUnchanged(String label, int op, ToIntBiFunction<JXelObject, Long> call) {
+    void agentResultReachesJavaUnchanged(String label, Operation op, ToIntBiFunction<JXelObject, Long> call) {
         long stale = Objects.staleHandle();
         assertAll(
                 () -> assertEquals(INVALID_HANDLE, call.applyAsInt(object, 0L)),
                 () -> assertEquals(INVALID_HANDLE, call.applyAsInt(object, stale)));
         for (int status : new int[] {INJECTED, 12345, Integer.MIN_VALUE}) {
-            AgentControl.failNext(op, 1, status);
+            StandInAgent.failNext(op, 1, status);
             assertEquals(status, call.applyAsInt(object, handle), "injected " + status);
         }
     }
@@ -164,7 +165,7 @@ class AttributesTest {
     @Test
     void failedSetStringKeepsOldValue() {
         assertEquals(0, object.XelSetString(handle, 1, "kept"));
-        AgentControl.failNext(AgentControl.OP_SET_STRING, 1, INJECTED);
+        StandInAgent.failNext(Operation.SET_STRING_ATTRIBUTE, 1, INJECTED);
         assertEquals(INJECTED, object.XelSetString(handle, 1, "lost"));
         object.XelGetString(handle, 1);
         assertEquals("kept", object.myXelDataString);

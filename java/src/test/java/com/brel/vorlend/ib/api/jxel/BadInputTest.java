@@ -1,20 +1,22 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.BAD_ARGUMENT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INJECTED;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_HANDLE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.ISO_8859_1;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NOT_A_LIST;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NO_ELEMENT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NO_MESSAGE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NULL_TEXT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.SHIFT_JIS;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.ISO_8859_1;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.SHIFT_JIS;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INJECTED;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_HANDLE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NOT_A_LIST;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NO_ELEMENT;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NO_MESSAGE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NULL_TEXT;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
+import com.brel.vorlend.ib.api.jxel.testing.StandIn;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.stream.Stream;
@@ -32,7 +34,7 @@ import org.junit.jupiter.params.provider.MethodSource;
  * (or the bridge's), changes nothing it should not, and leaves no data object
  * or converted text behind.
  */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class BadInputTest {
     private static final int TEXT = 1;
     private static final int LIST = 2;
@@ -55,16 +57,16 @@ class BadInputTest {
 
     @AfterEach
     void witnessUntouchedAndNothingLeft() {
-        AgentControl.resetFailures();
-        AgentControl.setCodeset(UTF_8);
+        StandInAgent.cancelFailures();
+        StandInAgent.setCodeSet(UTF_8);
         assertEquals(Objects.TYPE, witness.XelDataType(live));
         assertEquals("kept", text(live));
         assertEquals("kept", listText(live, 0, 0));
         assertEquals(1L, witness.XelGetListLength(live, LIST));
         assertEquals(42, witness.XelGetLong(live, NUMBER));
         Objects.free(witness);
-        assertEquals(0, AgentControl.liveObjects(), "data objects left alive");
-        assertEquals(0, AgentControl.liveBuffers(), "converted texts not released");
+        assertEquals(0, StandInAgent.liveObjects(), "data objects left alive");
+        assertEquals(0, StandInAgent.unreleasedTexts(), "converted texts not released");
     }
 
     private static String text(long handle) {
@@ -164,7 +166,7 @@ class BadInputTest {
         receiver.myXelReference = SENTINEL;
         receiver.myXelDataString = "stale";
         body.run(receiver, bad);
-        assertEquals(1, AgentControl.liveObjects());
+        assertEquals(1, StandInAgent.liveObjects());
     }
 
     // ---- texts, attributes, selectors, codes, receivers ----
@@ -187,7 +189,7 @@ class BadInputTest {
     }
 
     private void roundTrip(String label, int codeset, String text) {
-        assertEquals(0, AgentControl.setCodeset(codeset));
+        StandInAgent.setCodeSet(codeset);
         JXelObject o = Objects.created();
         long h = o.myXelReference;
         assertEquals(0, o.XelSetString(h, TEXT, text), label);
@@ -203,7 +205,7 @@ class BadInputTest {
     }
 
     private void refused(int codeset, String text) {
-        assertEquals(0, AgentControl.setCodeset(codeset));
+        StandInAgent.setCodeSet(codeset);
         assertEquals(NULL_TEXT, witness.XelSetString(live, TEXT, text));
         assertEquals(NULL_TEXT, witness.XelSetListString(live, LIST, text, 0, 0));
     }
@@ -234,7 +236,7 @@ class BadInputTest {
                     JXelObject second = new JXelObject();
                     assertEquals(0, second.XelDataFree(first.myXelReference));
                     assertEquals(INVALID_HANDLE, first.XelDataFree(first.myXelReference));
-                    assertEquals(1, AgentControl.liveObjects());
+                    assertEquals(1, StandInAgent.liveObjects());
                 }),
                 row("16 MiB ASCII", t -> t.roundTrip("ASCII", UTF_8, huge("a"))),
                 row("16 MiB two-byte", t -> t.roundTrip("é", UTF_8, huge("é"))),
@@ -315,111 +317,110 @@ class BadInputTest {
         List<Arguments> rows = new ArrayList<>();
         for (int status : statuses) {
             rows.addAll(List.of(
-                    fault("create", 20, status, t -> {
+                    fault("create", Operation.CREATE_DATA_OBJECT, status, t -> {
                         JXelObject o = new JXelObject();
                         o.myXelReference = SENTINEL;
                         assertEquals(status, o.XelDataCreate(Objects.TYPE));
                         assertEquals(SENTINEL, o.myXelReference);
                     }),
-                    fault("free", 21, status, t -> {
+                    fault("free", Operation.FREE_DATA_OBJECT, status, t -> {
                         assertEquals(status, t.witness.XelDataFree(t.live));
                         assertEquals(t.live, t.witness.myXelReference);
                     }),
-                    fault("get integer", 22, status, t ->
+                    fault("get integer", Operation.GET_INTEGER_ATTRIBUTE, status, t ->
                             assertEquals(status, t.witness.XelGetLong(t.live, NUMBER))),
-                    fault("get string", 23, status, t -> {
+                    fault("get string", Operation.GET_STRING_ATTRIBUTE, status, t -> {
                         t.witness.myXelDataString = "stale";
                         assertEquals(0, t.witness.XelGetString(t.live, TEXT));
                         assertEquals("", t.witness.myXelDataString);
                     }),
-                    fault("set integer", 24, status, t ->
+                    fault("set integer", Operation.SET_INTEGER_ATTRIBUTE, status, t ->
                             assertEquals(status, t.witness.XelSetLong(t.live, NUMBER, 5))),
-                    fault("set string", 25, status, t ->
+                    fault("set string", Operation.SET_STRING_ATTRIBUTE, status, t ->
                             assertEquals(status, t.witness.XelSetString(t.live, TEXT, "lost"))),
-                    fault("set double", 28, status, t ->
+                    fault("set double", Operation.SET_DOUBLE_ATTRIBUTE, status, t ->
                             assertEquals(status, t.witness.XelSetDouble(t.live, NUMBER, 2.5))),
-                    fault("error text", 35, status, t -> {
+                    fault("error text", Operation.ERROR_TEXT, status, t -> {
                         JXelException e = new JXelException(INVALID_HANDLE);
                         e.myXelDataString = "previous";
                         assertEquals(NO_MESSAGE, e.XelGetErrorMessage(INVALID_HANDLE));
                         assertEquals("previous", e.myXelDataString);
-                        AgentControl.failNext(35, 1, status);
+                        StandInAgent.failNext(Operation.ERROR_TEXT, 1, status);
                         assertEquals("agent status -1", new JXelException(INVALID_HANDLE).getMessage());
                     }),
-                    fault("copy", 36, status, t -> {
+                    fault("copy", Operation.COPY_DATA_OBJECT, status, t -> {
                         JXelObject o = new JXelObject();
                         o.myXelReference = SENTINEL;
                         assertEquals(status, o.XelDataCopy(t.live));
                         assertEquals(SENTINEL, o.myXelReference);
                     }),
-                    fault("type", 41, status, t -> assertEquals(status, t.witness.XelDataType(t.live))),
-                    fault("delete element", 42, status, t ->
+                    fault("type", Operation.DATA_OBJECT_TYPE, status, t ->
+                            assertEquals(status, t.witness.XelDataType(t.live))),
+                    fault("delete element", Operation.DELETE_LIST_ELEMENT, status, t ->
                             assertEquals((long) status, t.witness.XelDeleteListElement(t.live, LIST, 0))),
-                    fault("add element", 43, status, t ->
+                    fault("add element", Operation.ADD_LIST_ELEMENT, status, t ->
                             assertEquals((long) status, t.witness.XelAddListElement(t.live, LIST))),
-                    fault("list length", 44, status, t ->
+                    fault("list length", Operation.LIST_LENGTH, status, t ->
                             assertEquals((long) status, t.witness.XelGetListLength(t.live, LIST))),
-                    fault("get list string", 45, status, t -> {
+                    fault("get list string", Operation.GET_LIST_STRING, status, t -> {
                         t.witness.myXelDataString = "stale";
                         assertEquals(0, t.witness.XelGetListString(t.live, LIST, 0, 0));
                         assertEquals("", t.witness.myXelDataString);
                     }),
-                    fault("set list string", 46, status, t ->
+                    fault("set list string", Operation.SET_LIST_STRING, status, t ->
                             assertEquals(status, t.witness.XelSetListString(t.live, LIST, "lost", 0, 0))),
-                    fault("version text", 90, status, t -> {
+                    fault("version text", Operation.VERSION_TEXT, status, t -> {
                         JXelObject.ourVersion = "stale";
                         assertEquals(0, JXelObject.XelVersion());
                         assertEquals("", JXelObject.ourVersion);
                         assertEquals(0, JXelObject.XelVersion());
-                        assertEquals(AgentControl.VERSION_TEXT, JXelObject.ourVersion);
+                        assertEquals(StandIn.VERSION_TEXT, JXelObject.ourVersion);
                     }),
                     // Without a locale record no conversion happens: the agent gets no
                     // text to set, and Java gets the agent's text unconverted.
-                    fault("get locale, setting", 344, status, t ->
+                    fault("get locale, setting", Operation.GET_LOCALE, status, t ->
                             assertEquals(NULL_TEXT, t.witness.XelSetString(t.live, TEXT, "lost"))),
-                    fault("get locale, getting", 344, status, t -> {
-                        AgentControl.failNext(344, 0, 0);
-                        assertEquals(0, AgentControl.setCodeset(ISO_8859_1));
+                    fault("get locale, getting", Operation.GET_LOCALE, status, t -> {
+                        StandInAgent.failNext(Operation.GET_LOCALE, 0, 0);
+                        StandInAgent.setCodeSet(ISO_8859_1);
                         assertEquals(0, t.witness.XelSetString(t.live, 9, "Grüße")); // FC DF
-                        AgentControl.failNext(344, 1, status);
+                        StandInAgent.failNext(Operation.GET_LOCALE, 1, status);
                         t.witness.myXelDataString = null;
                         assertEquals(0, t.witness.XelGetString(t.live, 9));
                         assertEquals("Gr\uFFFD\uFFFDe", t.witness.myXelDataString);
                     }),
                     // The bridge announces itself before converting; the answer changes nothing.
-                    fault("component setup", 348, status, t -> {
+                    fault("component setup", Operation.COMPONENT_SETUP, status, t -> {
                         assertEquals(0, t.witness.XelSetString(t.live, 9, "set anyway"));
                         assertEquals("set anyway", textOf(t.live, 9));
                     }),
-                    fault("convert, setting", 365, status, t ->
+                    fault("convert, setting", Operation.CONVERT_TEXT, status, t ->
                             assertEquals(NULL_TEXT, t.witness.XelSetString(t.live, TEXT, "lost"))),
-                    fault("convert, getting", 365, status, t -> {
-                        assertEquals(0, AgentControl.setCodeset(ISO_8859_1));
-                        AgentControl.failNext(365, 0, 0);
+                    fault("convert, getting", Operation.CONVERT_TEXT, status, t -> {
+                        StandInAgent.setCodeSet(ISO_8859_1);
+                        StandInAgent.failNext(Operation.CONVERT_TEXT, 0, 0);
                         assertEquals(0, t.witness.XelSetString(t.live, 9, "é"));
-                        AgentControl.failNext(365, 1, status);
+                        StandInAgent.failNext(Operation.CONVERT_TEXT, 1, status);
                         assertEquals("\uFFFD", textOf(t.live, 9));
                         assertEquals("é", textOf(t.live, 9));
                     })));
         }
         // The two operations without a result cannot be made to fail.
-        rows.add(fault("prepare status", 210, INJECTED, t -> {
-            assertEquals(0, AgentControl.setCodeset(ISO_8859_1));
+        rows.add(fault("prepare status", Operation.PREPARE_STATUS, INJECTED, t -> {
+            StandInAgent.setCodeSet(ISO_8859_1);
             assertEquals(0, t.witness.XelSetString(t.live, 9, "Grüße"));
             assertEquals("Grüße", textOf(t.live, 9));
         }));
-        rows.add(fault("release buffer", 529, INJECTED, t -> {
-            assertEquals(0, AgentControl.setCodeset(SHIFT_JIS));
+        rows.add(fault("release buffer", Operation.RELEASE_BUFFER, INJECTED, t -> {
+            StandInAgent.setCodeSet(SHIFT_JIS);
             assertEquals(0, t.witness.XelSetString(t.live, 9, "日本"));
             assertEquals("日本", textOf(t.live, 9));
-            assertEquals(0, AgentControl.liveBuffers());
+            assertEquals(0, StandInAgent.unreleasedTexts());
         }));
         return rows.stream();
     }
 
-    private static final int[] VOID_OPS = {210, 529};
-
-    private static Arguments fault(String name, int op, int status, Case body) {
+    private static Arguments fault(String name, Operation op, int status, Case body) {
         return Arguments.of(name, op, status, body);
     }
 
@@ -429,14 +430,17 @@ class BadInputTest {
         return o.myXelDataString;
     }
 
-    @ParameterizedTest(name = "{0} (op {1}) fails with {2}")
+    @ParameterizedTest(name = "{0} ({1}) fails with {2}")
     @MethodSource("faults")
-    void agentOperationFails(String name, int op, int status, Case body) {
-        boolean voidOp = op == VOID_OPS[0] || op == VOID_OPS[1];
-        assertEquals(voidOp ? BAD_ARGUMENT : 0, AgentControl.failNext(op, 1, status));
+    void agentOperationFails(String name, Operation op, int status, Case body) {
+        if (op == Operation.PREPARE_STATUS || op == Operation.RELEASE_BUFFER) {
+            assertThrows(IllegalArgumentException.class, () -> StandInAgent.failNext(op, 1, status));
+        } else {
+            StandInAgent.failNext(op, 1, status);
+        }
         body.run(this);
-        AgentControl.resetFailures();
-        assertEquals(1, AgentControl.liveObjects());
-        assertEquals(0, AgentControl.liveBuffers());
+        StandInAgent.cancelFailures();
+        assertEquals(1, StandInAgent.liveObjects());
+        assertEquals(0, StandInAgent.unreleasedTexts());
     }
 }

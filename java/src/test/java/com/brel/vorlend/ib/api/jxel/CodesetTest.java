@@ -1,15 +1,16 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.CONVERSION;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.ISO_8859_1;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NULL_TEXT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.SHIFT_JIS;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.UTF_8;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.WINDOWS_1252;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.ISO_8859_1;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.SHIFT_JIS;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.WINDOWS_1252;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.CONVERSION;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NULL_TEXT;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
 import java.util.stream.IntStream;
 import java.util.stream.Stream;
@@ -26,7 +27,7 @@ import org.junit.jupiter.params.provider.MethodSource;
  * test through the agent's test control; the bridge asks for the code set on
  * every call.
  */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class CodesetTest {
     private static final int ATTRIBUTE = 1;
     private static final int LIST = 2;
@@ -47,7 +48,7 @@ class CodesetTest {
     }
 
     private static void useCodeset(int codeset) {
-        assertEquals(0, AgentControl.setCodeset(codeset), "code set " + codeset);
+        StandInAgent.setCodeSet(codeset);
     }
 
     private String attribute() {
@@ -163,9 +164,9 @@ class CodesetTest {
         useCodeset(ISO_8859_1);
         assertEquals(0, object.XelSetString(handle, ATTRIBUTE, "plain"));
         assertEquals(0, object.XelSetListString(handle, LIST, "Grüße", 0, 0));
-        AgentControl.failNext(AgentControl.OP_CONVERT, 1, CONVERSION);
+        StandInAgent.failNext(Operation.CONVERT_TEXT, 1, CONVERSION);
         assertEquals("plain", attribute());
-        AgentControl.failNext(AgentControl.OP_CONVERT, 1, CONVERSION);
+        StandInAgent.failNext(Operation.CONVERT_TEXT, 1, CONVERSION);
         assertEquals("Gr\uFFFD\uFFFDe", listField());
         assertEquals("Grüße", listField());
     }
@@ -174,7 +175,7 @@ class CodesetTest {
     void failedConversionToAgentGivesAgentNoText() {
         useCodeset(ISO_8859_1);
         assertEquals(0, object.XelSetString(handle, ATTRIBUTE, "old"));
-        AgentControl.failNext(AgentControl.OP_CONVERT, 1, CONVERSION);
+        StandInAgent.failNext(Operation.CONVERT_TEXT, 1, CONVERSION);
         assertEquals(NULL_TEXT, object.XelSetString(handle, ATTRIBUTE, "Grüße"));
         assertEquals("old", attribute());
     }
@@ -183,10 +184,10 @@ class CodesetTest {
     @Test
     void conversionWithoutOutputPassesTextUnchanged() {
         useCodeset(ISO_8859_1);
-        AgentControl.noOutputNext(1);
+        StandInAgent.noOutputNext(1);
         assertEquals(0, object.XelSetString(handle, ATTRIBUTE, "Grüße"));
         assertEquals(0, object.XelSetListString(handle, LIST, "Grüße", 0, 0)); // FC DF
-        AgentControl.noOutputNext(1);
+        StandInAgent.noOutputNext(1);
         assertEquals("Gr\uFFFD\uFFFDe", listField());
         useCodeset(UTF_8);
         assertEquals("Grüße", attribute());

@@ -1,12 +1,12 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.SHIFT_JIS;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.SHIFT_JIS;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.UTF_8;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.MixedCalls;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.extension.ExtendWith;
@@ -20,7 +20,7 @@ import org.junit.jupiter.params.provider.MethodSource;
  * the shared list must hold exactly what the threads added, and no object may
  * be left alive.
  */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class ConcurrencyTest {
     private static final int THREADS = 8;
     private static final int CALLS = 10_000;
@@ -34,7 +34,7 @@ class ConcurrencyTest {
     @ParameterizedTest(name = "{0}")
     @MethodSource("codesets")
     void mixedCallsFromEightThreads(String name, int codeset, String text) throws Exception {
-        assertEquals(0, AgentControl.setCodeset(codeset));
+        StandInAgent.setCodeSet(codeset);
         assertTrue(MixedCalls.run(THREADS, text, calls -> calls < CALLS, null) >= THREADS * CALLS);
     }
 }

@@ -1,15 +1,16 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INJECTED;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_HANDLE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_TYPE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.OUT_OF_MEMORY;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INJECTED;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_HANDLE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_TYPE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.OUT_OF_MEMORY;
 import static org.junit.jupiter.api.Assertions.assertAll;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.extension.ExtendWith;
@@ -17,7 +18,7 @@ import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /** Create, copy, free and type: the handle in myXelReference and the agent's statuses. */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class LifecycleTest {
     /** A value no handle has; shows whether the bridge wrote the field. */
     private static final long SENTINEL = 0x5EED_5EED_5EEDL;
@@ -37,9 +38,9 @@ class LifecycleTest {
         long handle = object.myXelReference;
         assertNotEquals(0L, handle);
         assertEquals(type, object.XelDataType(handle));
-        assertEquals(1, AgentControl.liveObjects());
+        assertEquals(1, StandInAgent.liveObjects());
         Objects.free(object);
-        assertEquals(0, AgentControl.liveObjects());
+        assertEquals(0, StandInAgent.liveObjects());
     }
 
     @Test
@@ -58,7 +59,7 @@ class LifecycleTest {
         object.myXelReference = SENTINEL;
         assertEquals(INVALID_TYPE, object.XelDataCreate(type));
         assertEquals(SENTINEL, object.myXelReference);
-        assertEquals(0, AgentControl.liveObjects());
+        assertEquals(0, StandInAgent.liveObjects());
     }
 
     /** Any nonzero status is a failure, positive ones included. */
@@ -67,7 +68,7 @@ class LifecycleTest {
     void failedCreateReturnsStatusUnchangedAndLeavesField(int status) {
         JXelObject object = new JXelObject();
         object.myXelReference = SENTINEL;
-        AgentControl.failNext(AgentControl.OP_CREATE, 1, status);
+        StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, 1, status);
         assertEquals(status, object.XelDataCreate(Objects.TYPE));
         assertEquals(SENTINEL, object.myXelReference);
     }
@@ -89,7 +90,7 @@ class LifecycleTest {
                 () -> assertNotEquals(sourceHandle, copyHandle),
                 () -> assertEquals(sourceHandle, source.myXelReference),
                 () -> assertEquals(Objects.TYPE, copy.XelDataType(copyHandle)),
-                () -> assertEquals(2, AgentControl.liveObjects()));
+                () -> assertEquals(2, StandInAgent.liveObjects()));
 
         // The copy is a data object of its own.
         assertEquals(0, copy.XelSetString(copyHandle, 1, "changed"));
@@ -109,7 +110,7 @@ class LifecycleTest {
         assertEquals(0, object.XelDataCopy(original));
         assertNotEquals(original, object.myXelReference);
         assertEquals(Objects.TYPE, object.XelDataType(original));
-        assertEquals(2, AgentControl.liveObjects());
+        assertEquals(2, StandInAgent.liveObjects());
         Objects.free(object);
         assertEquals(0, object.XelDataFree(original));
     }
@@ -123,11 +124,11 @@ class LifecycleTest {
 
         assertEquals(INVALID_HANDLE, copy.XelDataCopy(0L));
         assertEquals(INVALID_HANDLE, copy.XelDataCopy(stale));
-        AgentControl.failNext(AgentControl.OP_COPY, 1, OUT_OF_MEMORY);
+        StandInAgent.failNext(Operation.COPY_DATA_OBJECT, 1, OUT_OF_MEMORY);
         assertEquals(OUT_OF_MEMORY, copy.XelDataCopy(source.myXelReference));
 
         assertEquals(SENTINEL, copy.myXelReference);
-        assertEquals(1, AgentControl.liveObjects());
+        assertEquals(1, StandInAgent.liveObjects());
         Objects.free(source);
     }
 
@@ -140,7 +141,7 @@ class LifecycleTest {
         object.myXelReference = fieldValue;
         assertEquals(0, object.XelDataFree(handle));
         assertEquals(0L, object.myXelReference);
-        assertEquals(0, AgentControl.liveObjects());
+        assertEquals(0, StandInAgent.liveObjects());
     }
 
     @Test
@@ -177,10 +178,10 @@ class LifecycleTest {
     void failedFreeLeavesObjectAliveAndField() {
         JXelObject object = Objects.created();
         long handle = object.myXelReference;
-        AgentControl.failNext(AgentControl.OP_FREE, 1, INJECTED);
+        StandInAgent.failNext(Operation.FREE_DATA_OBJECT, 1, INJECTED);
         assertEquals(INJECTED, object.XelDataFree(handle));
         assertEquals(handle, object.myXelReference);
-        assertEquals(1, AgentControl.liveObjects());
+        assertEquals(1, StandInAgent.liveObjects());
         Objects.free(object);
     }
 
@@ -191,7 +192,7 @@ class LifecycleTest {
         assertEquals(INVALID_HANDLE, object.XelDataType(Objects.staleHandle()));
         assertEquals(INVALID_HANDLE, object.XelDataType(SENTINEL));
         JXelObject live = Objects.created();
-        AgentControl.failNext(AgentControl.OP_TYPE, 1, INJECTED);
+        StandInAgent.failNext(Operation.DATA_OBJECT_TYPE, 1, INJECTED);
         assertEquals(INJECTED, live.XelDataType(live.myXelReference));
         Objects.free(live);
     }

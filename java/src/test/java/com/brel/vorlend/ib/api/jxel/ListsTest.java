@@ -1,14 +1,15 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INJECTED;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_HANDLE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NOT_A_LIST;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NO_ELEMENT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NULL_TEXT;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INJECTED;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_HANDLE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NOT_A_LIST;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NO_ELEMENT;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NULL_TEXT;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.AfterEach;
@@ -20,7 +21,7 @@ import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /** List attributes: length, add, delete, and the texts of element fields. */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class ListsTest {
     private static final int LIST = 10;
     private static final int NO_LIST = 11;
@@ -140,7 +141,7 @@ class ListsTest {
             assertEquals("", object.myXelDataString, java.util.Arrays.toString(c));
         }
         object.myXelDataString = "stale";
-        AgentControl.failNext(AgentControl.OP_GET_LIST_STRING, 1, 0);
+        StandInAgent.failNext(Operation.GET_LIST_STRING, 1, 0);
         assertEquals(0, object.XelGetListString(handle, LIST, 0, 0));
         assertEquals("", object.myXelDataString);
     }
@@ -174,13 +175,13 @@ class ListsTest {
     void injectedResultsAreWidenedWithTheirSign() {
         fill("a");
         for (int status : new int[] {INJECTED, Integer.MIN_VALUE, Integer.MAX_VALUE}) {
-            AgentControl.failNext(AgentControl.OP_LIST_LENGTH, 1, status);
+            StandInAgent.failNext(Operation.LIST_LENGTH, 1, status);
             assertEquals((long) status, object.XelGetListLength(handle, LIST), "length");
-            AgentControl.failNext(AgentControl.OP_ADD_LIST, 1, status);
+            StandInAgent.failNext(Operation.ADD_LIST_ELEMENT, 1, status);
             assertEquals((long) status, object.XelAddListElement(handle, LIST), "add");
-            AgentControl.failNext(AgentControl.OP_DELETE_LIST, 1, status);
+            StandInAgent.failNext(Operation.DELETE_LIST_ELEMENT, 1, status);
             assertEquals((long) status, object.XelDeleteListElement(handle, LIST, 0), "delete");
-            AgentControl.failNext(AgentControl.OP_SET_LIST_STRING, 1, status);
+            StandInAgent.failNext(Operation.SET_LIST_STRING, 1, status);
             assertEquals(status, object.XelSetListString(handle, LIST, "x", 0, 0), "set");
         }
         assertEquals(1L, object.XelGetListLength(handle, LIST));

@@ -1,13 +1,14 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_HANDLE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NO_MESSAGE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.VERSION_TEXT;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_HANDLE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NO_MESSAGE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.VERSION_TEXT;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.extension.ExtendWith;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -15,7 +16,7 @@ import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /** The agent's text for a status code, and its version text. */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class MessagesTest {
     @ParameterizedTest(name = "{0}: {1}")
     @CsvSource(delimiter = '|', textBlock = """
@@ -55,7 +56,7 @@ class MessagesTest {
     void codeZeroIsAskedOfTheAgent() {
         JXelException exception = new JXelException(0);
         exception.myXelDataString = "previous";
-        AgentControl.failNext(AgentControl.OP_ERROR_TEXT, 1, 0);
+        StandInAgent.failNext(Operation.ERROR_TEXT, 1, 0);
         assertEquals(NO_MESSAGE, exception.XelGetErrorMessage(0));
         assertEquals("previous", exception.myXelDataString);
     }
@@ -81,7 +82,7 @@ class MessagesTest {
     @Test
     void missingVersionTextBecomesEmpty() {
         JXelObject.ourVersion = "old";
-        AgentControl.failNext(AgentControl.OP_VERSION_TEXT, 1, 0);
+        StandInAgent.failNext(Operation.VERSION_TEXT, 1, 0);
         assertEquals(0, JXelObject.XelVersion());
         assertEquals("", JXelObject.ourVersion);
     }

@@ -1,13 +1,13 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.ISO_8859_1;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.SHIFT_JIS;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.UTF_8;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.WINDOWS_1252;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.ISO_8859_1;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.SHIFT_JIS;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.WINDOWS_1252;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.MixedCalls;
 import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.Test;
@@ -23,7 +23,7 @@ import org.junit.jupiter.api.extension.ExtendWith;
  * <p>JXEL_STRESS_SECONDS (default 3) and JXEL_STRESS_THREADS (default 8) set
  * the run; ./build.sh stress runs it for 30 seconds.
  */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class StressTest {
 
     private record Phase(String name, int codeset, String text, boolean switching) {}
@@ -57,17 +57,17 @@ class StressTest {
         double elapsed = (System.nanoTime() - started) / 1e9;
         System.out.printf("stress: %,d calls on %d threads in %.1f s, %,.0f calls/s%n", total,
                 threads, elapsed, total / elapsed);
-        assertEquals(0, AgentControl.liveObjects());
-        assertEquals(0, AgentControl.liveBuffers());
+        assertEquals(0, StandInAgent.liveObjects());
+        assertEquals(0, StandInAgent.unreleasedTexts());
     }
 
     private static long runPhase(Phase phase, int threads, long nanos) throws Exception {
-        assertEquals(0, AgentControl.setCodeset(phase.codeset));
+        StandInAgent.setCodeSet(phase.codeset);
         long deadline = System.nanoTime() + nanos;
         MixedCalls.Alongside switcher = !phase.switching ? null : stop -> {
             int[] codesets = {UTF_8, ISO_8859_1, SHIFT_JIS, WINDOWS_1252};
             for (int i = 0; !stop.get(); i++) {
-                assertEquals(0, AgentControl.setCodeset(codesets[i % 4]));
+                StandInAgent.setCodeSet(codesets[i % 4]);
                 Thread.yield();
             }
         };

@@ -1,15 +1,15 @@
 package com.brel.vorlend.ib.api.jxel;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.ISO_8859_1;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NULL_TEXT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.SHIFT_JIS;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.UTF_8;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.WINDOWS_1252;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.ISO_8859_1;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.SHIFT_JIS;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.WINDOWS_1252;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NULL_TEXT;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import com.brel.vorlend.ib.api.jxel.testing.AgentControl;
-import com.brel.vorlend.ib.api.jxel.testing.CleanAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
 import java.nio.charset.Charset;
 import java.nio.charset.CharsetEncoder;
@@ -34,7 +34,7 @@ import org.junit.jupiter.params.provider.MethodSource;
  * Shift_JIS. A character the local code set cannot hold must fail the set with
  * the agent's NULL_TEXT and leave the old value; nothing may come back changed.
  */
-@ExtendWith(CleanAgent.class)
+@ExtendWith(StandInAgentExtension.class)
 class TextRoundTripTest {
     private static final int ATTRIBUTE = 1;
     private static final int LIST = 2;
@@ -88,7 +88,7 @@ class TextRoundTripTest {
     }
 
     private static void useCodeset(int codeset) {
-        assertEquals(0, AgentControl.setCodeset(codeset));
+        StandInAgent.setCodeSet(codeset);
     }
 
     private static String describe(String text) {

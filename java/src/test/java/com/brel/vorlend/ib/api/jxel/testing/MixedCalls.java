@@ -1,8 +1,8 @@
 package com.brel.vorlend.ib.api.jxel.testing;
 
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.INVALID_HANDLE;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NO_ELEMENT;
-import static com.brel.vorlend.ib.api.jxel.testing.AgentControl.NO_MESSAGE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INVALID_HANDLE;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NO_ELEMENT;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.NO_MESSAGE;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
@@ -10,6 +10,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.brel.vorlend.ib.api.jxel.JXelException;
 import com.brel.vorlend.ib.api.jxel.JXelObject;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
 import java.util.ArrayDeque;
 import java.util.ArrayList;
 import java.util.Deque;
@@ -102,8 +103,8 @@ public final class MixedCalls {
             assertTrue(pool.awaitTermination(1, TimeUnit.MINUTES));
         }
         Objects.free(shared);
-        assertEquals(0, AgentControl.liveObjects(), "data objects left");
-        assertEquals(0, AgentControl.liveBuffers(), "converted texts left");
+        assertEquals(0, StandInAgent.liveObjects(), "data objects left");
+        assertEquals(0, StandInAgent.unreleasedTexts(), "converted texts left");
         return calls;
     }
 
@@ -271,7 +272,7 @@ public final class MixedCalls {
                 case 9 -> {
                     calls += 2;
                     assertEquals(0, JXelObject.XelVersion(), label("version"));
-                    assertEquals(AgentControl.VERSION_TEXT, JXelObject.ourVersion, label("version"));
+                    assertEquals(StandIn.VERSION_TEXT, JXelObject.ourVersion, label("version"));
                     assertEquals(Objects.TYPE, me.XelDataType(shared), label("shared type"));
                 }
                 case 10 -> { // every thread writes one attribute: any whole value may come back

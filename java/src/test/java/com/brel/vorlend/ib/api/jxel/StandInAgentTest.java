@@ -1,0 +1,104 @@
+package com.brel.vorlend.ib.api.jxel;
+
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.ISO_8859_1;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.SHIFT_JIS;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.UTF_8;
+import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.WINDOWS_1252;
+import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INJECTED;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.platform.engine.discovery.DiscoverySelectors.selectClass;
+
+import com.brel.vorlend.ib.api.jxel.standin.Operation;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
+import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
+import com.brel.vorlend.ib.api.jxel.testing.Objects;
+import java.util.List;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.extension.ExtendWith;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.ValueSource;
+import org.junit.platform.engine.support.descriptor.MethodSource;
+import org.junit.platform.launcher.core.LauncherDiscoveryRequestBuilder;
+import org.junit.platform.launcher.core.LauncherFactory;
+import org.junit.platform.launcher.listeners.SummaryGeneratingListener;
+import org.junit.platform.launcher.listeners.TestExecutionSummary;
+
+/** The stand-in's Java test control as an application sees it (XELAGT_CODESET=UTF-8 at start-up). */
+class StandInAgentTest {
+    /** Run only through the launcher below: one test leaks, its neighbour does not. */
+    @ExtendWith(StandInAgentExtension.class)
+    static class LeakingAndClean {
+        @Test
+        void leaksOneObject() {
+            Objects.created();
+        }
+
+        @Test
+        void freesWhatItCreates() {
+            Objects.free(Objects.created());
+        }
+    }
+
+    @AfterEach
+    void backToStartUp() {
+        StandInAgent.reset();
+    }
+
+    @Test
+    void extensionFailsTheTestThatLeaksAndPassesItsNeighbour() {
+        SummaryGeneratingListener listener = new SummaryGeneratingListener();
+        LauncherFactory.create().execute(
+                LauncherDiscoveryRequestBuilder.request().selectors(selectClass(LeakingAndClean.class)).build(),
+                listener);
+        TestExecutionSummary summary = listener.getSummary();
+        assertEquals(1, summary.getTestsSucceededCount());
+        List<TestExecutionSummary.Failure> failures = summary.getFailures();
+        assertEquals(1, failures.size());
+        TestExecutionSummary.Failure failure = failures.get(0);
+        assertEquals("leaksOneObject",
+                ((MethodSource) failure.getTestIdentifier().getSource().orElseThrow()).getMethodName());
+        assertEquals("the test left 1 data object alive (not freed with XelDataFree)",
+                failure.getException().getMessage());
+    }
+
+    @Test
+    void resetFreesObjectsCancelsFailuresAndRestoresTheCodeSet() {
+        Objects.created();
+        Objects.created();
+        StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, 5, INJECTED);
+        StandInAgent.setCodeSet(SHIFT_JIS);
+        assertEquals(2, StandInAgent.liveObjects());
+
+        StandInAgent.reset();
+        assertEquals(0, StandInAgent.liveObjects());
+        assertEquals(UTF_8, StandInAgent.codeSet());
+        Objects.free(Objects.created());
+    }
+
+    @Test
+    void failNextCountsDownAndCancelFailuresStopsIt() {
+        JXelObject object = new JXelObject();
+        StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, 2, 77);
+        assertEquals(77, object.XelDataCreate(Objects.TYPE));
+        assertEquals(77, object.XelDataCreate(Objects.TYPE));
+        Objects.free(Objects.created());
+        StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, 1, 77);
+        StandInAgent.cancelFailures();
+        Objects.free(Objects.created());
+        assertThrows(IllegalArgumentException.class,
+                () -> StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, -1, 77));
+    }
+
+    @ParameterizedTest(name = "code set {0}")
+    @ValueSource(ints = {ISO_8859_1, WINDOWS_1252, SHIFT_JIS, UTF_8})
+    void knownCodeSetsAreTakenAndOthersRefused(int codeSet) {
+        StandInAgent.setCodeSet(codeSet);
+        assertEquals(codeSet, StandInAgent.codeSet());
+        for (int unknown : new int[] {0, -1, 70, 1208, 65001}) {
+            assertThrows(IllegalArgumentException.class, () -> StandInAgent.setCodeSet(unknown));
+            assertEquals(codeSet, StandInAgent.codeSet());
+        }
+    }
+}
