@@ -140,7 +140,7 @@ cmd_stress() {
 
 # The archives: linux-x86_64 (.tar.gz) and windows-x86_64 (.zip, cross-built), in build/packages.
 cmd_package() {
-    need_packages cmake g++ make openjdk-17-jdk-headless g++-mingw-w64-x86-64-posix
+    need_packages cmake g++ make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-posix
     local platform
     for platform in linux windows; do
         say "building the $platform release"
