@@ -13,6 +13,10 @@ import com.brel.vorlend.ib.api.jxel.standin.Operation;
 import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
 import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
+import java.io.File;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Path;
+import java.util.Collections;
 import java.util.List;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
@@ -39,6 +43,50 @@ class StandInAgentTest {
         void freesWhatItCreates() {
             Objects.free(Objects.created());
         }
+    }
+
+    /** Run in a child JVM over an agent without test control: calls every method. */
+    public static final class ProbeOtherAgent {
+        public static void main(String[] args) {
+            List<Runnable> calls = List.of(StandInAgent::reset, StandInAgent::cancelFailures,
+                    () -> StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, 1, 7),
+                    () -> StandInAgent.noOutputNext(1), () -> StandInAgent.setCodeSet(UTF_8),
+                    StandInAgent::codeSet, StandInAgent::liveObjects, StandInAgent::unreleasedTexts);
+            for (Runnable call : calls) {
+                try {
+                    call.run();
+                    System.out.println("no exception");
+                } catch (IllegalStateException e) {
+                    System.out.println(e.getMessage());
+                }
+            }
+            // The bridge itself works on: this agent creates nothing and says 0.
+            System.out.println("create " + new JXelObject().XelDataCreate(Objects.TYPE));
+        }
+    }
+
+    private static String locationOf(Class<?> type) throws Exception {
+        return Path.of(type.getProtectionDomain().getCodeSource().getLocation().toURI()).toString();
+    }
+
+    @Test
+    void everyMethodRefusesAnAgentWithoutTestControl() throws Exception {
+        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
+        String classPath = String.join(File.pathSeparator, locationOf(JXelObject.class),
+                locationOf(StandInAgent.class), locationOf(ProbeOtherAgent.class),
+                locationOf(Test.class), locationOf(Objects.class));
+        ProcessBuilder builder = new ProcessBuilder(List.of(java,
+                "-Djava.library.path=" + System.getProperty("java.library.path"),
+                "-cp", classPath, ProbeOtherAgent.class.getName()))
+                .redirectErrorStream(true);
+        // Found before the bridge's RUNPATH, as a deployed real agent would be.
+        builder.environment().put("LD_LIBRARY_PATH", System.getenv("JXEL_AGENT_WITHOUT_CONTROL"));
+        Process child = builder.start();
+        String output = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+        assertEquals(0, child.waitFor(), output);
+        String refusal = "the loaded agent is not the stand-in: its libxelagtapi has no test control"
+                + " (xelagt_test_reset); use the stand-in from the lib/xelagtapi-standin folder for tests";
+        assertEquals(String.join("\n", Collections.nCopies(8, refusal)) + "\ncreate 0\n", output);
     }
 
     @AfterEach
