@@ -64,8 +64,9 @@ cmd_bench() {
 # Cross-builds the 64-bit Windows DLLs with mingw-w64 and runs their tests under Wine,
 # headless, in a Wine prefix of its own (build/windows/wine).
 cmd_windows() {
+    # clang and lld build the test program that links the DLL as Microsoft's compiler would.
     need_packages cmake make openjdk-17-jdk-headless googletest \
-        g++-mingw-w64-x86-64-posix wine64 wine
+        g++-mingw-w64-x86-64-posix wine64 wine clang lld
     say "cross-building for 64-bit Windows"
     configure_and_build windows
     # As tests/windows_wine.cmake.in sets them for CTest.

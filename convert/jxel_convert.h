@@ -4,8 +4,15 @@
 // agent for its local code set on every call, so a change of the local code
 // set takes effect on the next call. They may run on any number of threads.
 //
-// The names are C++ names (mangled by the compiler's ABI): link them with a
-// compiler of the same family as the one that built the library.
+// The exported names are C++ names, mangled by the compiler's ABI. Linux has
+// one C++ ABI. On Windows the two compiler families mangle differently, so
+// JXelAgtbase.dll exports each function under both names, bound to the same
+// code, and its one import library carries both:
+//   GNU (mingw-w64 GCC, clang)        MSVC (Microsoft's compiler, clang-cl)
+//   _Z20convertStringFromUTFPKc       ?convertStringFromUTF@@YAPEADPEBD@Z
+//   _Z18convertStringToUTFPcP7JNIEnv_ ?convertStringToUTF@@YAPEAV_jstring@@PEADPEAUJNIEnv_@@@Z
+// One body serves both: on x64 both pass these pointer arguments and results
+// alike, and no exception leaves the functions.
 #ifndef JXEL_CONVERT_H
 #define JXEL_CONVERT_H
 
@@ -28,7 +35,9 @@
 // Returns a new text that the caller owns and releases with the agent's
 // xelagt_release_buffer, also when it is null. When the agent needs no
 // conversion, the result is a copy of `text` allocated with malloc, which
-// xelagt_release_buffer frees as well; it is never `text` itself.
+// xelagt_release_buffer frees as well; it is never `text` itself. On
+// Windows that is the bridge's C runtime's malloc (msvcrt.dll when built
+// with mingw-w64): the agent has to free with the same C runtime.
 //
 // Returns null when the conversion fails, when `text` is null, and when
 // `text` holds what the local code set cannot express as a NUL-terminated

@@ -2,7 +2,9 @@
 # Checks the headers of the two Windows DLLs with objdump and windres:
 #  - JXelAgtbase.dll takes every agent operation from libxelagtapi.dll by
 #    ordinal, exactly the ordinals of the .def, and nothing by name;
-#  - it exports exactly the names in EXPORTS, and nothing by ordinal alone;
+#  - it exports exactly the names in EXPORTS (the natives, and the conversion
+#    functions under both the GNU and the MSVC C++ names), nothing by ordinal
+#    alone;
 #  - the stand-in exports the operations at those ordinals without names;
 #  - neither imports anything but KERNEL32, the C runtime (the same one for
 #    both: the agent frees what the bridge allocates) and, for the bridge,
@@ -11,7 +13,7 @@
 #    as asctime writes it; the bridge keeps its revision text.
 # Usage: windows_check_binaries.sh OBJDUMP WINDRES BRIDGE AGENT DEF EXPORTS VERSION
 set -euo pipefail
-[ $# -eq 7 ] || { sed -n '2,12p' "$0"; exit 2; }
+[ $# -eq 7 ] || { sed -n '2,14p' "$0"; exit 2; }
 objdump=$1 windres=$2 bridge=$3 agent=$4 def=$5 exports=$6 version=$7
 
 failures=0
