@@ -132,7 +132,7 @@ cmd_stress() {
     base_packages
     configure_and_build default
     say "Java stress, ${STRESS_SECONDS:-30} s"
-    JXEL_STRESS_SECONDS=${STRESS_SECONDS:-30} ctest --preset default -R '^java\.StressTest$' -V
+    JXEL_STRESS_SECONDS=${STRESS_SECONDS:-30} ctest --preset default -R '^java[0-9]+\.StressTest$' -V
     say "C++ concurrency test against the stand-in agent"
     HARDENING_STEPS=${HARDENING_STEPS:-20000} "$ROOT/build/default/bin/hardening_concurrency_test" \
         --gtest_brief=1
