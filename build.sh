@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# One entry point for everything: ./build.sh demo | test | bench | windows | sanitize | fuzz | stress | package
+# One entry point for everything: ./build.sh demo | test | bench | windows | sanitize | fuzz | stress
+#   | package [linux|windows]
 # Each command installs what it needs (Debian 12, as root, with apt) and can be run again at no cost.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -133,29 +134,37 @@ cmd_stress() {
     base_packages
     configure_and_build default
     say "Java stress, ${STRESS_SECONDS:-30} s"
-    JXEL_STRESS_SECONDS=${STRESS_SECONDS:-30} ctest --preset default -R '^java\.StressTest$' -V
+    JXEL_STRESS_SECONDS=${STRESS_SECONDS:-30} ctest --preset default -R '^java[0-9]+\.StressTest$' -V
     say "C++ concurrency test against the stand-in agent"
     HARDENING_STEPS=${HARDENING_STEPS:-20000} "$ROOT/build/default/bin/hardening_concurrency_test" \
         --gtest_brief=1
 }
 
-# The archives: linux-x86_64 (.tar.gz) and windows-x86_64 (.zip, cross-built), in build/packages.
+# The archives in build/packages: linux-x86_64 (.tar.gz) and windows-x86_64 (.zip,
+# cross-built with mingw-w64). `package linux` or `package windows` builds one of them.
 cmd_package() {
-    need_packages cmake g++ make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-posix
-    local platform
-    for platform in linux windows; do
+    local platforms=("$@") platform
+    [ ${#platforms[@]} -gt 0 ] || platforms=(linux windows)
+    for platform in "${platforms[@]}"; do
+        case "$platform" in
+            linux) need_packages cmake g++ make openjdk-17-jdk-headless junit5 ;;
+            windows) need_packages cmake make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-posix ;;
+            *) usage ;;
+        esac
+    done
+    mkdir -p "$ROOT/build/packages"
+    for platform in "${platforms[@]}"; do
         say "building the $platform release"
         configure_and_build "package-$platform"
         cpack --preset "package-$platform"
+        cp "$ROOT"/build/package-"$platform"/packages/JXelAgtbase-* "$ROOT/build/packages/"
     done
-    mkdir -p "$ROOT/build/packages"
-    cp "$ROOT"/build/package-*/packages/JXelAgtbase-* "$ROOT/build/packages/"
     say "archives"
     ls -l "$ROOT/build/packages"
 }
 
 usage() {
-    sed -n '2,3p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 

@@ -38,4 +38,5 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfigVe
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/JXelAgtbaseConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/JXelJavaHome.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/JXelAgtbase)

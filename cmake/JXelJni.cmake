@@ -1,12 +1,9 @@
-# Locates the JDK. Debian 12 has no default-java link, so FindJNI needs help:
-# JAVA_HOME is derived from the real path of javac when it is not set.
+# Locates the JDK: JAVA_HOME, else the JDK of the javac on PATH (JXelJavaHome.cmake).
+include(JXelJavaHome)
 if(NOT DEFINED ENV{JAVA_HOME} AND NOT JAVA_HOME)
-  find_program(JXEL_JAVAC javac REQUIRED)
-  file(REAL_PATH "${JXEL_JAVAC}" _jxel_javac_real)
-  get_filename_component(_jxel_jdk_bin "${_jxel_javac_real}" DIRECTORY)
-  get_filename_component(JAVA_HOME "${_jxel_jdk_bin}" DIRECTORY)
-  set(ENV{JAVA_HOME} "${JAVA_HOME}")
+  find_program(JXEL_JAVAC javac REQUIRED)  # says what is missing when there is no JDK at all
 endif()
+jxel_default_java_home()
 
 if(CMAKE_CROSSCOMPILING AND WIN32)
   # The Windows build uses jni.h from the host JDK and a jni_md.h of our own.

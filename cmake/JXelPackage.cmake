@@ -1,14 +1,30 @@
 # Archives of an installed tree: linux-x86_64 as .tar.gz, windows-x86_64 (from
 # the cross build) as .zip. `cpack` in a build folder makes the one for its platform.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+#
+# The archive carries a README of its own, for what it holds (the project's README is about
+# building from source), at its top and in the doc folder, with the licence and the stand-in's
+# documentation (agent/standin.h: statuses, code sets, behaviour).
+if(WIN32)
+  set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/archive/README-windows.md.in)
+else()
+  set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/archive/README-linux.md.in)
+endif()
+configure_file(${_jxel_archive_readme} ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+              ${PROJECT_SOURCE_DIR}/agent/standin.h
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Only the archives get the top copy: `cmake --install --prefix /usr/local` must not.
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md
+  DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "Brel Vorlend")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_RESOURCE_FILE_README ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md)
+set(CPACK_INSTALL_CMAKE_PROJECTS
+  "${CMAKE_BINARY_DIR};${PROJECT_NAME};ALL;/" "${CMAKE_BINARY_DIR};${PROJECT_NAME};archive;/")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-x86_64)

@@ -28,10 +28,12 @@ set_tests_properties(consumer_install PROPERTIES FIXTURES_SETUP installed_tree)
 add_test(NAME consumer_program
   COMMAND ${CMAKE_CTEST_COMMAND} --build-and-test ${CMAKE_CURRENT_SOURCE_DIR}/consumer
           ${CMAKE_BINARY_DIR}/consumer --build-generator ${CMAKE_GENERATOR}
-          --build-options -DCMAKE_PREFIX_PATH=${JXEL_TEST_PREFIX} -DJAVA_HOME=${JAVA_HOME}
+          --build-options --fresh -DCMAKE_PREFIX_PATH=${JXEL_TEST_PREFIX}
           --test-command consumer)
+# Without JAVA_HOME, as on a Debian 12 machine: the package finds the JDK itself.
 set_tests_properties(consumer_program PROPERTIES FIXTURES_REQUIRED installed_tree
-  ENVIRONMENT "XELAGT_CODESET=ISO-8859-1" PASS_REGULAR_EXPRESSION "3 passed, 0 failed")
+  ENVIRONMENT "XELAGT_CODESET=ISO-8859-1" ENVIRONMENT_MODIFICATION "JAVA_HOME=unset:"
+  PASS_REGULAR_EXPRESSION "3 passed, 0 failed")
 
 # The vector path of the UTF-8 code against its byte-wise path (the Windows
 # build has no vector path).

@@ -22,7 +22,9 @@ execute_process(COMMAND ${_command}
   OUTPUT_VARIABLE _output ERROR_VARIABLE _output
   ECHO_OUTPUT_VARIABLE ECHO_ERROR_VARIABLE)
 
-# "WARNING in native method: ...", "WARNING: JNI local refs: ...", "FATAL ERROR in native method: ..."
+# "WARNING in native method: ...", "WARNING: JNI local refs: ...", "FATAL ERROR in native method: ...",
+# and JDK 22+'s "WARNING: A restricted method in java.lang.System has been called" for a JVM
+# started without --enable-native-access.
 string(REGEX MATCHALL "(^|\n)(WARNING[^\n]*|FATAL ERROR in native method[^\n]*)" _complaints "${_output}")
 if(_complaints)
   string(REPLACE "\n" "" _complaints "${_complaints}")

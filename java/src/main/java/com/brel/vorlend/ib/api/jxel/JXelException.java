@@ -5,7 +5,9 @@ package com.brel.vorlend.ib.api.jxel;
  *
  * <p>The text is fetched by the native {@link #XelGetErrorMessage(int)} of the
  * library {@code JXelAgtbase}, which converts it from the agent's local code
- * set and stores it into {@link #myXelDataString}.
+ * set and stores it into {@link #myXelDataString}. Exceptions may fetch their
+ * texts on any number of threads at once, each into its own field; two threads
+ * fetching through the same exception race on that field.
  */
 public class JXelException extends Exception {
     private static final long serialVersionUID = 1L;

@@ -18,7 +18,13 @@ package com.brel.vorlend.ib.api.jxel;
  * text at all, and the setter returns the agent's status for that. Agent
  * bytes that are not valid text arrive in Java as U+FFFD.
  *
- * <p>Every method may be called from any number of threads at once.
+ * <p>Threads: calls on different objects may run on any number of threads at
+ * once. A method leaves its result in a field of the object it was called on
+ * ({@link #myXelReference}, {@link #myXelDataString}), and {@link #XelVersion()}
+ * in the static {@link #ourVersion}. Two threads that call getters on the same
+ * object race on its field, and one may read the other's result: give each
+ * thread its own objects, or hold the object's lock across the call and the
+ * read of the field.
  */
 public class JXelObject {
     static {
@@ -173,6 +179,7 @@ public class JXelObject {
     /**
      * Fetches the agent's version text into the static {@link #ourVersion},
      * which every object of the class then sees; "" when the agent has none.
+     * Two threads that call it at once race on that one field.
      *
      * @return 0
      */

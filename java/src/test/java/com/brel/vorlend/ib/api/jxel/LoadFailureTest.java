@@ -1,17 +1,22 @@
 package com.brel.vorlend.ib.api.jxel;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.File;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
+import java.util.Map;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.CsvSource;
 
-/** A JVM that cannot find the native library says which one and where it looked. */
+/** A JVM that cannot load the native library says which library failed and where to put it. */
 class LoadFailureTest {
-    /** Run in a child JVM: touches JXelObject and prints the error it gets. */
+    /** Run in a child JVM: touches JXelObject, prints the error it gets, and goes on living. */
     public static final class Probe {
         public static void main(String[] args) {
             try {
@@ -19,28 +24,73 @@ class LoadFailureTest {
                 System.out.println("loaded");
             } catch (UnsatisfiedLinkError e) {
                 System.out.println(e.getMessage());
+                System.out.println("still running");
                 System.exit(3);
             }
         }
     }
 
+    private static final String BRIDGE = System.mapLibraryName("JXelAgtbase");
+
     private static String locationOf(Class<?> type) throws Exception {
         return Path.of(type.getProtectionDomain().getCodeSource().getLocation().toURI()).toString();
     }
 
-    @Test
-    void missingLibraryNamesItselfAndTheSearchPath() throws Exception {
-        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
-        String classPath = locationOf(JXelObject.class) + File.pathSeparator + locationOf(Probe.class);
-        Process child = new ProcessBuilder(List.of(java, "-Djava.library.path=/nonexistent/lib",
-                        "-cp", classPath, Probe.class.getName()))
-                .redirectErrorStream(true)
-                .start();
+    /** Starts the probe with that java.library.path and LD_LIBRARY_PATH; gives its output. */
+    private static String probe(String libraryPath, String ldLibraryPath) throws Exception {
+        List<String> command = new ArrayList<>();
+        command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+        if (Runtime.version().feature() >= 22) {
+            command.add("--enable-native-access=ALL-UNNAMED");
+        }
+        command.addAll(List.of("-Djava.library.path=" + libraryPath, "-cp",
+                locationOf(JXelObject.class) + File.pathSeparator + locationOf(Probe.class), Probe.class.getName()));
+        ProcessBuilder builder = new ProcessBuilder(command).redirectErrorStream(true);
+        Map<String, String> environment = builder.environment();
+        environment.remove("LD_LIBRARY_PATH");
+        if (ldLibraryPath != null) {
+            environment.put("LD_LIBRARY_PATH", ldLibraryPath);
+        }
+        Process child = builder.start();
         String output = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
         assertEquals(3, child.waitFor(), output);
-        assertTrue(output.contains("'JXelAgtbase'"), output);
-        assertTrue(output.contains(System.mapLibraryName("JXelAgtbase")), output);
-        assertTrue(output.contains("java.library.path=/nonexistent/lib"), output);
-        assertTrue(output.contains("libxelagtapi"), output);
+        assertTrue(output.contains("still running"), output);
+        return output;
+    }
+
+    @Test
+    void missingBridgeNamesItsFileAndTheSearchPath() throws Exception {
+        String output = probe("/nonexistent/lib", null);
+        assertTrue(output.contains("no " + BRIDGE + " in the folders of java.library.path (/nonexistent/lib)"),
+                output);
+        assertFalse(output.contains("agent library"), output);
+    }
+
+    @Test
+    void agentLackingAnOperationFailsTheLoadAndNamesIt() throws Exception {
+        String output = probe(System.getProperty("java.library.path"),
+                System.getProperty("jxel.test.partialAgentDir"));
+        assertTrue(output.contains("lacks the operation xelagt_prepare_status"), output);
+    }
+
+    /**
+     * The JVM's reasons where a real run is out of reach here: Windows (no Windows JVM), and a
+     * Linux bridge without its agent (the build's bridge also finds the agent by absolute path).
+     */
+    @ParameterizedTest
+    @CsvSource(delimiter = '|', value = {
+        "/tmp/x/libJXelAgtbase.so: libxelagtapi.so: cannot open shared object file: No such file or directory"
+                + "| false | libJXelAgtbase.so was found, but not the agent library libxelagtapi.so it needs",
+        "C:\\jx\\JXelAgtbase.dll: Can't find dependent libraries"
+                + "| true | could not load the agent library libxelagtapi.dll it needs. Windows looks for",
+        "C:\\jx\\JXelAgtbase.dll: The specified procedure could not be found."
+                + "| true | lacks one of the agent's operations",
+        "no JXelAgtbase in java.library.path: C:\\jx"
+                + "| true | no JXelAgtbase.dll in the folders of java.library.path",
+    })
+    void reasonsNameTheLibraryThatFailed(String reason, boolean windows, String expected) {
+        String message = NativeLibrary.explain(reason, windows);
+        assertTrue(message.contains(expected), message);
+        assertTrue(message.endsWith("The system said: " + reason), message);
     }
 }
