@@ -4,12 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import java.io.File;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Path;
-import java.util.ArrayList;
-import java.util.List;
-import java.util.Map;
+import com.brel.vorlend.ib.api.jxel.testing.ChildJvm;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.CsvSource;
@@ -32,30 +27,12 @@ class LoadFailureTest {
 
     private static final String BRIDGE = System.mapLibraryName("JXelAgtbase");
 
-    private static String locationOf(Class<?> type) throws Exception {
-        return Path.of(type.getProtectionDomain().getCodeSource().getLocation().toURI()).toString();
-    }
-
     /** Starts the probe with that java.library.path and LD_LIBRARY_PATH; gives its output. */
     private static String probe(String libraryPath, String ldLibraryPath) throws Exception {
-        List<String> command = new ArrayList<>();
-        command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
-        if (Runtime.version().feature() >= 22) {
-            command.add("--enable-native-access=ALL-UNNAMED");
-        }
-        command.addAll(List.of("-Djava.library.path=" + libraryPath, "-cp",
-                locationOf(JXelObject.class) + File.pathSeparator + locationOf(Probe.class), Probe.class.getName()));
-        ProcessBuilder builder = new ProcessBuilder(command).redirectErrorStream(true);
-        Map<String, String> environment = builder.environment();
-        environment.remove("LD_LIBRARY_PATH");
-        if (ldLibraryPath != null) {
-            environment.put("LD_LIBRARY_PATH", ldLibraryPath);
-        }
-        Process child = builder.start();
-        String output = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
-        assertEquals(3, child.waitFor(), output);
-        assertTrue(output.contains("still running"), output);
-        return output;
+        ChildJvm.Result child = ChildJvm.run(libraryPath, ldLibraryPath, Probe.class, JXelObject.class);
+        assertEquals(3, child.exitStatus, child.output);
+        assertTrue(child.output.contains("still running"), child.output);
+        return child.output;
     }
 
     @Test

@@ -12,10 +12,8 @@ import static org.junit.platform.engine.discovery.DiscoverySelectors.selectClass
 import com.brel.vorlend.ib.api.jxel.standin.Operation;
 import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
 import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
+import com.brel.vorlend.ib.api.jxel.testing.ChildJvm;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
-import java.io.File;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Path;
 import java.util.Collections;
 import java.util.List;
 import org.junit.jupiter.api.AfterEach;
@@ -65,28 +63,16 @@ class StandInAgentTest {
         }
     }
 
-    private static String locationOf(Class<?> type) throws Exception {
-        return Path.of(type.getProtectionDomain().getCodeSource().getLocation().toURI()).toString();
-    }
-
     @Test
     void everyMethodRefusesAnAgentWithoutTestControl() throws Exception {
-        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
-        String classPath = String.join(File.pathSeparator, locationOf(JXelObject.class),
-                locationOf(StandInAgent.class), locationOf(ProbeOtherAgent.class),
-                locationOf(Test.class), locationOf(Objects.class));
-        ProcessBuilder builder = new ProcessBuilder(List.of(java,
-                "-Djava.library.path=" + System.getProperty("java.library.path"),
-                "-cp", classPath, ProbeOtherAgent.class.getName()))
-                .redirectErrorStream(true);
         // Found before the bridge's RUNPATH, as a deployed real agent would be.
-        builder.environment().put("LD_LIBRARY_PATH", System.getenv("JXEL_AGENT_WITHOUT_CONTROL"));
-        Process child = builder.start();
-        String output = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
-        assertEquals(0, child.waitFor(), output);
+        ChildJvm.Result child = ChildJvm.run(System.getProperty("java.library.path"),
+                System.getenv("JXEL_AGENT_WITHOUT_CONTROL"), ProbeOtherAgent.class,
+                JXelObject.class, StandInAgent.class, Test.class, Objects.class);
+        assertEquals(0, child.exitStatus, child.output);
         String refusal = "the loaded agent is not the stand-in: its libxelagtapi has no test control"
                 + " (xelagt_test_reset); use the stand-in from the lib/xelagtapi-standin folder for tests";
-        assertEquals(String.join("\n", Collections.nCopies(8, refusal)) + "\ncreate 0\n", output);
+        assertEquals(String.join("\n", Collections.nCopies(8, refusal)) + "\ncreate 0\n", child.output);
     }
 
     @AfterEach
