@@ -46,6 +46,27 @@ void reportNewStringFailure(int error) {
     std::fprintf(stderr, "convertStringToUTF:NewStringUTF() failed %s\n", message);
 }
 
+// Whether the exception pending is an OutOfMemoryError. Only a few JNI
+// functions may run with an exception pending, so it is held, cleared for
+// the look, and thrown again. FindClass cannot miss OutOfMemoryError; when
+// it fails all the same, the JVM is itself out of memory.
+bool outOfMemoryPending(JNIEnv* env) {
+    jthrowable pending = env->ExceptionOccurred();
+    if (pending == nullptr) return false;
+    env->ExceptionClear();
+    jclass outOfMemory = env->FindClass("java/lang/OutOfMemoryError");
+    bool isOutOfMemory = true;
+    if (outOfMemory != nullptr) {
+        isOutOfMemory = env->IsInstanceOf(pending, outOfMemory) == JNI_TRUE;
+        env->DeleteLocalRef(outOfMemory);
+    } else {
+        env->ExceptionClear();
+    }
+    env->Throw(pending);
+    env->DeleteLocalRef(pending);
+    return isOutOfMemory;
+}
+
 char* copyText(const char* text, std::size_t length) {
     auto* copy = static_cast<char*>(std::malloc(length + 1));
     if (copy != nullptr) std::memcpy(copy, text, length + 1);
@@ -54,12 +75,13 @@ char* copyText(const char* text, std::size_t length) {
 
 }  // namespace
 
-char* convertStringFromUTF(const char* text) {
+namespace jxel {
+
+char* agentTextFromJava(const char* text, std::size_t length) {
     xelagt_status status;
     std::int32_t localCodeSet = 0;
     if (!prepareConversion(&status, &localCodeSet) || text == nullptr) return nullptr;
 
-    const std::size_t length = std::strlen(text);
     // The agent reads standard UTF-8: surrogate pairs become 4-byte
     // sequences in a copy, which can also serve as the result below.
     char* joined = nullptr;
@@ -93,6 +115,12 @@ char* convertStringFromUTF(const char* text) {
     return joined != nullptr ? joined : copyText(text, length);
 }
 
+}  // namespace jxel
+
+char* convertStringFromUTF(const char* text) {
+    return jxel::agentTextFromJava(text, text != nullptr ? std::strlen(text) : 0);
+}
+
 jstring convertStringToUTF(char* text, JNIEnv* env) {
     xelagt_status status;
     std::int32_t localCodeSet = 0;
@@ -108,8 +136,14 @@ jstring convertStringToUTF(char* text, JNIEnv* env) {
         return nullptr;
     }
 
-    jstring string = jxel::newJavaString(env, output != nullptr ? output : text);
-    if (string == nullptr) reportNewStringFailure(errno);
+    bool newStringUtfFailed = false;
+    jstring string =
+        jxel::newJavaString(env, output != nullptr ? output : text, &newStringUtfFailed);
+    if (newStringUtfFailed) {
+        // NewStringUTF sets no errno: the JVM's OutOfMemoryError says more.
+        const int error = errno;
+        reportNewStringFailure(outOfMemoryPending(env) ? ENOMEM : error);
+    }
     if (output != nullptr) xelagt_release_buffer(output);
     return string;
 }

@@ -2,14 +2,48 @@
 // agent calls, which field is written, and the paths where something fails.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#else
+#define RUNNING_ON_VALGRIND 0
+#endif
+
 #include "fake_jni.h"
+#include "jni_support.h"
 #include "natives.h"
 #include "scripted_agent.h"
 #include "trace.h"
+
+namespace jxel::test {
+
+// Set by a test: the next nothrow array allocation fails, as the library's
+// own buffers do when memory runs out.
+bool failNextNothrowArrayNew = false;
+
+}  // namespace jxel::test
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    if (jxel::test::failNextNothrowArrayNew) {
+        jxel::test::failNextNothrowArrayNew = false;
+        return nullptr;
+    }
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 namespace jxel::test {
 namespace {
@@ -271,15 +305,36 @@ TEST_F(BridgeTest, FailedNewStringUtfIsReportedOnceAndNeitherRetriedNorStored) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(JXEL_NATIVE(XelGetString)(env, self, 1, 2), 0);
     const std::string printed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(printed.rfind("convertStringToUTF:NewStringUTF() failed ", 0), 0u) << printed;
-    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1);
-    EXPECT_EQ(calls(),
-              withPreamble({"GetObjectClass", "GetFieldID myXelDataString Ljava/lang/String;",
-                            "agent.get_string 1 2"},
-                           {"agent.convert 69 819 \"abc\"", "NewStringUTF \"<69>abc\"",
-                            "agent.release_buffer \"<69>abc\""}));
+    EXPECT_EQ(printed, std::string("convertStringToUTF:NewStringUTF() failed ") +
+                           std::strerror(ENOMEM) + "\n");
+    EXPECT_EQ(
+        calls(),
+        withPreamble({"GetObjectClass", "GetFieldID myXelDataString Ljava/lang/String;",
+                      "agent.get_string 1 2"},
+                     {"agent.convert 69 819 \"abc\"", "NewStringUTF \"<69>abc\"",
+                      "FindClass java/lang/OutOfMemoryError", "IsInstanceOf", "DeleteLocalRef",
+                      "Throw", "DeleteLocalRef", "agent.release_buffer \"<69>abc\""}));
     EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
     EXPECT_EQ(jvm.rawStringField(self, "myXelDataString"), std::nullopt);
+}
+
+TEST_F(BridgeTest, NoMemoryForOurOwnBufferRaisesOutOfMemoryErrorAndKeepsTheField) {
+    script().convert = ConvertOutcome::kNoOutput;
+    script().text = "old";
+    JXEL_NATIVE(XelGetString)(env, self, 1, 2);
+    script().text = std::string(300, '\xFF');  // 900 bytes as U+FFFDs: more than the stack buffer
+    calls();
+    failNextNothrowArrayNew = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(JXEL_NATIVE(XelGetString)(env, self, 1, 2), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // NewStringUTF never ran
+    const Calls seen = calls();
+    EXPECT_EQ(Calls(seen.end() - 2, seen.end()),
+              (Calls{"FindClass java/lang/OutOfMemoryError",
+                     "ThrowNew java/lang/OutOfMemoryError \"no memory for the modified UTF-8 of "
+                     "agent text\""}));
+    EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
+    EXPECT_EQ(jvm.stringField(self, "myXelDataString"), "old");
 }
 
 TEST_F(BridgeTest, TextGettersOnAReceiverWithoutTheFieldNeverCallTheAgent) {
@@ -367,15 +422,111 @@ TEST_F(BridgeTest, NullStringNeverReachesTheJvmStringFunctions) {
               (Calls{"agent.set_list_string 1 2 3 4 <null>", "agent.release_buffer <null>"}));
 }
 
-TEST_F(BridgeTest, UnavailableJavaCharactersLeaveTheAgentUncalled) {
-    jvm.failGetStringUtfChars = 2;
-    JXEL_NATIVE(XelSetString)(env, self, 1, 2, jvm.newString("a"));
-    EXPECT_EQ(calls(), Calls{"GetStringUTFChars"});
-    jvm.clearException();
-    JXEL_NATIVE(XelSetListString)(env, self, 1, 2, jvm.newString("a"), 3, 4);
-    EXPECT_EQ(calls(), Calls{"GetStringUTFChars"});
-    EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
+TEST_F(BridgeTest, UnavailableJavaCharactersReachTheAgentAsNoTextUnlessAnExceptionIsPending) {
+    script().status = -3;
+    const Calls setString = {"GetStringUTFChars", "agent.set_string 1 2 <null>",
+                             "agent.release_buffer <null>"};
+    const Calls setListString = {"GetStringUTFChars", "agent.set_list_string 1 2 3 4 <null>",
+                                 "agent.release_buffer <null>"};
+    // HotSpot out of C heap: null, nothing pending. Another JVM may raise.
+    for (const std::string exception : {"", "java/lang/OutOfMemoryError"}) {
+        SCOPED_TRACE(exception);
+        const bool raises = !exception.empty();
+        jvm.getStringUtfCharsException = exception;
+        jvm.failGetStringUtfChars = 2;
+        EXPECT_EQ(JXEL_NATIVE(XelSetString)(env, self, 1, 2, jvm.newString("a")),
+                  raises ? kResultUnused : -3);
+        EXPECT_EQ(calls(), raises ? Calls{"GetStringUTFChars"} : setString);
+        jvm.clearException();
+        EXPECT_EQ(JXEL_NATIVE(XelSetListString)(env, self, 1, 2, jvm.newString("a"), 3, 4),
+                  raises ? kResultUnused : -3);
+        EXPECT_EQ(calls(), raises ? Calls{"GetStringUTFChars"} : setListString);
+        EXPECT_EQ(jvm.pendingException().value_or(""), exception);
+        jvm.clearException();
+    }
 }
+
+#if defined(__linux__)
+constexpr std::size_t kJvmUtfLimit = 2147483646;  // HotSpot 17 hands over no more
+
+// A text of `length` bytes, `pattern` over and over, NUL-terminated, in a
+// few MiB: one block of memory mapped again and again.
+class MirroredText {
+  public:
+    MirroredText(const std::string& pattern, std::size_t length) {
+        constexpr std::size_t kBlock = 3 << 20;  // a multiple of 1, 2 and 3 bytes, and of pages
+        std::string block;
+        while (block.size() < kBlock) block += pattern;
+        const int fd = memfd_create("mirrored-text", 0);
+        if (fd < 0 || write(fd, block.data(), kBlock) != static_cast<ssize_t>(kBlock)) return;
+        size_ = (length / kBlock + 1) * kBlock;
+        void* base =
+            mmap(nullptr, size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        base_ = base == MAP_FAILED ? nullptr : static_cast<char*>(base);
+        for (std::size_t at = 0; base_ != nullptr && at < size_; at += kBlock) {
+            if (mmap(base_ + at, kBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0) ==
+                MAP_FAILED) {
+                munmap(base_, size_);
+                base_ = nullptr;
+            }
+        }
+        close(fd);
+        if (base_ != nullptr) base_[length] = '\0';  // copied on write: one page
+    }
+    ~MirroredText() {
+        if (base_ != nullptr) munmap(base_, size_);
+    }
+    const char* chars() const { return base_; }
+
+  private:
+    char* base_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+struct LimitCase {
+    const char* name;
+    friend void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
+    const char* pattern;
+    std::size_t length;  // bytes handed over
+    jsize units;         // the whole string's UTF-16 length
+    bool cut;
+};
+
+class JvmLimitTest : public BridgeTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(JvmLimitTest, TextCutShortByTheJvmIsTold) {
+    if (RUNNING_ON_VALGRIND) GTEST_SKIP() << "gigabytes to read";
+    const LimitCase& c = GetParam();
+    MirroredText text(c.pattern, c.length);
+    ASSERT_NE(text.chars(), nullptr) << std::strerror(errno);
+    jstring value = jvm.newOutsideString(text.chars(), c.units);
+    EXPECT_EQ(cutShortByJvm(env, value, text.chars(), c.length), c.cut);
+    const bool asked = c.length + 2 >= kJvmUtfLimit;
+    EXPECT_EQ(calls(), asked ? Calls{"GetStringLength"} : Calls{});
+}
+
+constexpr jsize kLimitUnits = static_cast<jsize>(kJvmUtfLimit);
+INSTANTIATE_TEST_SUITE_P(
+    AtTheLimit, JvmLimitTest,
+    ::testing::Values(
+        LimitCase{"BelowTheLimitNotAsked", "a", kJvmUtfLimit - 3, kLimitUnits, false},
+        LimitCase{"FewerBytesThanUnits", "a", kJvmUtfLimit - 2, kLimitUnits - 1, true},
+        LimitCase{"ThreeBytesForEveryUnit", "\xE4\xB8\x80", kJvmUtfLimit, kLimitUnits / 3, false},
+        LimitCase{"CjkCut", "\xE4\xB8\x80", kJvmUtfLimit, 720000000, true},
+        LimitCase{"TwoByteTextWhole", "\xC3\xA9", kJvmUtfLimit, kLimitUnits / 2, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BridgeTest, TextCutShortByTheJvmReachesTheAgentAsNoText) {
+    if (RUNNING_ON_VALGRIND) GTEST_SKIP() << "gigabytes to read";
+    MirroredText text("a", kJvmUtfLimit);
+    ASSERT_NE(text.chars(), nullptr) << std::strerror(errno);
+    script().status = -3;
+    jstring value = jvm.newOutsideString(text.chars(), kLimitUnits + 1);
+    EXPECT_EQ(JXEL_NATIVE(XelSetString)(env, self, 1, 2, value), -3);
+    EXPECT_EQ(calls(), (Calls{"GetStringUTFChars", "GetStringLength", "agent.set_string 1 2 <null>",
+                              "ReleaseStringUTFChars", "agent.release_buffer <null>"}));
+}
+#endif  // __linux__
 
 // ---- Error text and version ----
 

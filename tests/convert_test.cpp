@@ -1,8 +1,10 @@
 // The exported conversion functions, called as other native code calls them.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "fake_jni.h"
 #include "jxel_convert.h"
@@ -112,16 +114,24 @@ TEST_F(ConvertTest, ToUtfFailureIsSilent) {
     EXPECT_FALSE(jvm.pendingException());
 }
 
-TEST_F(ConvertTest, ToUtfReportsAFailedNewStringUtfWithTheErrnoText) {
-    jvm.failNewStringUtf = 1;
-    char text[] = "abc";
-    errno = 0;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(convertStringToUTF(text, jvm.env()), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              std::string("convertStringToUTF:NewStringUTF() failed ") + std::strerror(0) + "\n");
-    EXPECT_EQ(script().liveBuffers, 0);
-    jvm.clearException();
+TEST_F(ConvertTest, ToUtfReportsAFailedNewStringUtfAndLeavesItsExceptionPending) {
+    // NewStringUTF sets no errno: an OutOfMemoryError says more than a stale one.
+    const std::pair<const char*, int> cases[] = {{"java/lang/OutOfMemoryError", ENOMEM},
+                                                 {"java/lang/InternalError", EINVAL}};
+    for (const auto& [exception, reported] : cases) {
+        jvm.failNewStringUtf = 1;
+        jvm.newStringUtfException = exception;
+        char text[] = "abc";
+        errno = EINVAL;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(convertStringToUTF(text, jvm.env()), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("convertStringToUTF:NewStringUTF() failed ") +
+                      std::strerror(reported) + "\n");
+        EXPECT_EQ(jvm.pendingException(), exception);
+        EXPECT_EQ(script().liveBuffers, 0);
+        jvm.clearException();
+    }
 }
 
 TEST_F(ConvertTest, ToUtfToleratesNullArguments) {
