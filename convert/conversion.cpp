@@ -46,27 +46,6 @@ void reportNewStringFailure(int error) {
     std::fprintf(stderr, "convertStringToUTF:NewStringUTF() failed %s\n", message);
 }
 
-// Whether the exception pending is an OutOfMemoryError. Only a few JNI
-// functions may run with an exception pending, so it is held, cleared for
-// the look, and thrown again. FindClass cannot miss OutOfMemoryError; when
-// it fails all the same, the JVM is itself out of memory.
-bool outOfMemoryPending(JNIEnv* env) {
-    jthrowable pending = env->ExceptionOccurred();
-    if (pending == nullptr) return false;
-    env->ExceptionClear();
-    jclass outOfMemory = env->FindClass("java/lang/OutOfMemoryError");
-    bool isOutOfMemory = true;
-    if (outOfMemory != nullptr) {
-        isOutOfMemory = env->IsInstanceOf(pending, outOfMemory) == JNI_TRUE;
-        env->DeleteLocalRef(outOfMemory);
-    } else {
-        env->ExceptionClear();
-    }
-    env->Throw(pending);
-    env->DeleteLocalRef(pending);
-    return isOutOfMemory;
-}
-
 char* copyText(const char* text, std::size_t length) {
     auto* copy = static_cast<char*>(std::malloc(length + 1));
     if (copy != nullptr) std::memcpy(copy, text, length + 1);
@@ -140,9 +119,10 @@ jstring convertStringToUTF(char* text, JNIEnv* env) {
     jstring string =
         jxel::newJavaString(env, output != nullptr ? output : text, &newStringUtfFailed);
     if (newStringUtfFailed) {
-        // NewStringUTF sets no errno: the JVM's OutOfMemoryError says more.
+        // NewStringUTF sets no errno. The one exception JNI lets it raise is
+        // OutOfMemoryError, which says what happened.
         const int error = errno;
-        reportNewStringFailure(outOfMemoryPending(env) ? ENOMEM : error);
+        reportNewStringFailure(env->ExceptionCheck() ? ENOMEM : error);
     }
     if (output != nullptr) xelagt_release_buffer(output);
     return string;

@@ -93,7 +93,7 @@ jstring JNICALL newStringUtf(JNIEnv* env, const char* utf) {
     }
     if (jvm.failNewStringUtf > 0) {
         --jvm.failNewStringUtf;
-        jvm.raise(jvm.newStringUtfException);
+        jvm.raise("java/lang/OutOfMemoryError");
         return nullptr;
     }
     if (utf == nullptr) return nullptr;
@@ -143,44 +143,11 @@ jboolean JNICALL exceptionCheck(JNIEnv* env) {
     return jvm.pendingException() ? JNI_TRUE : JNI_FALSE;
 }
 
-jthrowable JNICALL exceptionOccurred(JNIEnv* env) {
-    FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
-    return jvm.pendingThrowable();
-}
-
-void JNICALL exceptionClear(JNIEnv* env) {
-    FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
-    jvm.clearException();
-}
-
-void JNICALL deleteLocalRef(JNIEnv* env, jobject) {
-    FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
-    jvm.call("DeleteLocalRef", /*exceptionSafe=*/true);
-}
-
 jclass JNICALL findClass(JNIEnv* env, const char* name) {
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<std::mutex> lock(jvm.mutex);
     jvm.call(std::string("FindClass ") + name);
-    return reinterpret_cast<jclass>(jvm.classNamed(name));
-}
-
-jboolean JNICALL isInstanceOf(JNIEnv* env, jobject object, jclass clazz) {
-    FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
-    jvm.call("IsInstanceOf");
-    return jvm.object(object)->clazz == reinterpret_cast<FakeClass*>(clazz) ? JNI_TRUE : JNI_FALSE;
-}
-
-jint JNICALL throwObject(JNIEnv* env, jthrowable throwable) {
-    FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
-    jvm.call("Throw");
-    jvm.raise(jvm.object(throwable)->clazz->name);
-    return 0;
+    return reinterpret_cast<jclass>(jvm.defineClass(name, {}));
 }
 
 jint JNICALL throwNew(JNIEnv* env, jclass clazz, const char* message) {
@@ -207,12 +174,7 @@ FakeJvm::FakeJvm() {
     functions_.ReleaseStringUTFChars = releaseStringUtfChars;
     functions_.GetStringLength = getStringLength;
     functions_.ExceptionCheck = exceptionCheck;
-    functions_.ExceptionOccurred = exceptionOccurred;
-    functions_.ExceptionClear = exceptionClear;
-    functions_.DeleteLocalRef = deleteLocalRef;
     functions_.FindClass = findClass;
-    functions_.IsInstanceOf = isInstanceOf;
-    functions_.Throw = throwObject;
     functions_.ThrowNew = throwNew;
     env_.functions = &functions_;
 }
@@ -257,20 +219,6 @@ jstring FakeJvm::newString(const std::string& modifiedUtf8) {
 jstring FakeJvm::newOutsideString(const char* chars, jsize utf16Length) {
     strings.push_back(FakeString{{}, chars, utf16Length});
     return reinterpret_cast<jstring>(&strings.back());
-}
-
-FakeClass* FakeJvm::classNamed(const std::string& name) {
-    for (FakeClass& clazz : classes_) {
-        if (clazz.name == name) return &clazz;
-    }
-    return defineClass(name, {});
-}
-
-// The pending exception as an object of its class, a new one each time as
-// each call of ExceptionOccurred makes a new local reference.
-jthrowable FakeJvm::pendingThrowable() {
-    if (!pending_) return nullptr;
-    return reinterpret_cast<jthrowable>(newObject(classNamed(*pending_)));
 }
 
 jlong FakeJvm::longField(jobject handle, const std::string& name) {

@@ -79,8 +79,7 @@ class FakeJvm {
     // Failures to script. NewStringUTF fails as HotSpot does when the Java
     // heap is full (the exception pending); GetStringUTFChars as it does when
     // the C heap is, with nothing pending, unless an exception is named.
-    int failNewStringUtf = 0;  // the next n calls return null
-    std::string newStringUtfException = "java/lang/OutOfMemoryError";
+    int failNewStringUtf = 0;       // the next n calls return null
     int failGetStringUtfChars = 0;  // likewise
     std::string getStringUtfCharsException;
 
@@ -94,8 +93,6 @@ class FakeJvm {
     // Used by the JNI functions.
     void call(const std::string& entry, bool exceptionSafe = false);
     void raise(const std::string& exceptionClass) { pending_ = exceptionClass; }
-    FakeClass* classNamed(const std::string& name);
-    jthrowable pendingThrowable();
     FakeObject* object(jobject handle) { return reinterpret_cast<FakeObject*>(handle); }
     std::mutex mutex;
     std::deque<FakeString> strings;
