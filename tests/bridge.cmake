@@ -61,7 +61,6 @@ if(TARGET jxel AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
             -cp ${_jxel_jar}:${_jxel_setter_jar} SetterWithoutMemory)
   # "é" and 1,000,000 letters: 1,000,003 bytes of modified UTF-8 with the NUL.
   set_tests_properties(java.setter_without_memory PROPERTIES LABELS java TIMEOUT 120
-    ENVIRONMENT "XELAGT_CODESET=ISO-8859-1;JXEL_FAIL_MALLOC_SIZE=1000003;LD_PRELOAD=$<TARGET_FILE:fail_malloc_once>"
-    PASS_REGULAR_EXPRESSION "passed: status -?[1-9]")
+    ENVIRONMENT "XELAGT_CODESET=ISO-8859-1;JXEL_FAIL_MALLOC_SIZE=1000003;LD_PRELOAD=$<TARGET_FILE:fail_malloc_once>")
 endif()
 endif()  # WIN32

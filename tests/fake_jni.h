@@ -77,8 +77,8 @@ class FakeJvm {
     std::optional<std::string> rawStringField(jobject object, const std::string& name);
 
     // Failures to script. NewStringUTF fails as HotSpot does when the Java
-    // heap is full (the exception pending); GetStringUTFChars as it does when
-    // the C heap is, with nothing pending, unless an exception is named.
+    // heap is full, OutOfMemoryError pending; GetStringUTFChars as it does
+    // when the C heap is, with nothing pending, unless an exception is named.
     int failNewStringUtf = 0;       // the next n calls return null
     int failGetStringUtfChars = 0;  // likewise
     std::string getStringUtfCharsException;
