@@ -4,7 +4,10 @@
 
 #include <jni.h>
 
-#include "jxel_convert.h"
+#include <cstddef>
+#include <cstring>
+
+#include "text_delivery.h"
 #include "xelagtapi.h"
 
 namespace jxel {
@@ -21,19 +24,30 @@ jfieldID instanceField(JNIEnv* env, jobject object, const char* name, const char
 // exception pending, when the receiver's class has no such field.
 bool storeHandle(JNIEnv* env, jobject receiver, jlong handle);
 
+// True when the JVM handed over `chars` (`length` bytes) cut short of the
+// whole of `value`, as HotSpot 17 does, silently, past 2,147,483,646 bytes of
+// modified UTF-8. Asks the JVM for the string's length only at that limit.
+bool cutShortByJvm(JNIEnv* env, jstring value, const char* chars, std::size_t length);
+
 // Hands `value` to `agentCall` as agent text and returns the agent's status.
-// A null `value` and a failed conversion both reach the agent as null.
+// A null `value`, characters the JVM cannot give (HotSpot gives null with
+// nothing pending when the C heap is exhausted) or gives cut short, and a
+// failed conversion all reach the agent as null.
 // The Java characters are released before the converted text, both after
-// the agent call. When the JVM cannot give the characters, the agent is not
-// called and the JVM's exception stays pending.
+// the agent call. When the JVM leaves an exception pending instead of the
+// characters, the agent is not called and the exception stays pending.
 template <typename AgentCall>
 jint withAgentText(JNIEnv* env, jstring value, AgentCall&& agentCall) {
     const char* chars = nullptr;
     if (value != nullptr) {
         chars = env->GetStringUTFChars(value, nullptr);
-        if (chars == nullptr) return kResultUnused;
+        if (chars == nullptr && env->ExceptionCheck()) return kResultUnused;
     }
-    char* converted = chars != nullptr ? convertStringFromUTF(chars) : nullptr;
+    char* converted = nullptr;
+    if (chars != nullptr) {
+        const std::size_t length = std::strlen(chars);
+        if (!cutShortByJvm(env, value, chars, length)) converted = agentTextFromJava(chars, length);
+    }
     const jint status = agentCall(static_cast<const char*>(converted));
     if (chars != nullptr) env->ReleaseStringUTFChars(value, chars);
     xelagt_release_buffer(converted);

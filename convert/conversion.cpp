@@ -54,12 +54,13 @@ char* copyText(const char* text, std::size_t length) {
 
 }  // namespace
 
-char* convertStringFromUTF(const char* text) {
+namespace jxel {
+
+char* agentTextFromJava(const char* text, std::size_t length) {
     xelagt_status status;
     std::int32_t localCodeSet = 0;
     if (!prepareConversion(&status, &localCodeSet) || text == nullptr) return nullptr;
 
-    const std::size_t length = std::strlen(text);
     // The agent reads standard UTF-8: surrogate pairs become 4-byte
     // sequences in a copy, which can also serve as the result below.
     char* joined = nullptr;
@@ -93,6 +94,12 @@ char* convertStringFromUTF(const char* text) {
     return joined != nullptr ? joined : copyText(text, length);
 }
 
+}  // namespace jxel
+
+char* convertStringFromUTF(const char* text) {
+    return jxel::agentTextFromJava(text, text != nullptr ? std::strlen(text) : 0);
+}
+
 jstring convertStringToUTF(char* text, JNIEnv* env) {
     xelagt_status status;
     std::int32_t localCodeSet = 0;
@@ -108,8 +115,15 @@ jstring convertStringToUTF(char* text, JNIEnv* env) {
         return nullptr;
     }
 
-    jstring string = jxel::newJavaString(env, output != nullptr ? output : text);
-    if (string == nullptr) reportNewStringFailure(errno);
+    bool newStringUtfFailed = false;
+    jstring string =
+        jxel::newJavaString(env, output != nullptr ? output : text, &newStringUtfFailed);
+    if (newStringUtfFailed) {
+        // NewStringUTF sets no errno. The one exception JNI lets it raise is
+        // OutOfMemoryError, which says what happened.
+        const int error = errno;
+        reportNewStringFailure(env->ExceptionCheck() ? ENOMEM : error);
+    }
     if (output != nullptr) xelagt_release_buffer(output);
     return string;
 }

@@ -49,9 +49,10 @@ JXEL_CONVERT_API char* convertStringFromUTF(const char* text);
 // Bytes that are not valid UTF-8 after the conversion become U+FFFD.
 //
 // Returns null when the conversion fails (nothing is printed; no exception
-// is raised), when `text` or `env` is null, and when the JVM cannot make
-// the string: then one line goes to standard error and the JVM's exception
-// stays pending.
+// is raised), when `text` or `env` is null, and when the string cannot be
+// made. Then an exception is pending: OutOfMemoryError, raised here, when
+// there is no memory for the string's modified UTF-8; else NewStringUTF's
+// own, and one line goes to standard error.
 JXEL_CONVERT_API jstring convertStringToUTF(char* text, JNIEnv* env);
 
 #endif  // JXEL_CONVERT_H

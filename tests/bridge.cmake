@@ -44,4 +44,25 @@ add_executable(utf8_vector_check utf8_vector_check.cpp ${PROJECT_SOURCE_DIR}/con
                                  $<TARGET_OBJECTS:jxel_utf8_bytewise>)
 target_include_directories(utf8_vector_check PRIVATE ${PROJECT_SOURCE_DIR}/convert)
 add_test(NAME utf8_vector_check COMMAND utf8_vector_check --no-timing)
+
+# A setter in a real JVM whose C heap fails it once: the JVM gives no
+# characters and raises nothing. The malloc it preloads would not be the one
+# a sanitizer's runtime puts first.
+if(TARGET jxel AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+  find_package(Java 17 REQUIRED COMPONENTS Runtime Development)
+  include(UseJava)
+  add_library(fail_malloc_once SHARED jvm/fail_malloc_once.c)
+  add_jar(jxel_setter_without_memory SOURCES jvm/SetterWithoutMemory.java INCLUDE_JARS jxel
+    OUTPUT_NAME setter-without-memory)
+  add_dependencies(jxel_setter_without_memory JXelAgtbase xelagtapi)
+  get_target_property(_jxel_jar jxel JAR_FILE)
+  get_target_property(_jxel_setter_jar jxel_setter_without_memory JAR_FILE)
+  add_test(NAME java.setter_without_memory
+    COMMAND ${CMAKE_COMMAND} -P ${PROJECT_SOURCE_DIR}/java/cmake/RunCheckedJvm.cmake --
+            ${Java_JAVA_EXECUTABLE} -Xcheck:jni -Djava.library.path=${CMAKE_BINARY_DIR}/lib
+            -cp ${_jxel_jar}:${_jxel_setter_jar} SetterWithoutMemory)
+  # "é" and 1,000,000 letters: 1,000,003 bytes of modified UTF-8 with the NUL.
+  set_tests_properties(java.setter_without_memory PROPERTIES LABELS java TIMEOUT 120
+    ENVIRONMENT "XELAGT_CODESET=ISO-8859-1;JXEL_FAIL_MALLOC_SIZE=1000003;LD_PRELOAD=$<TARGET_FILE:fail_malloc_once>")
+endif()
 endif()  # WIN32

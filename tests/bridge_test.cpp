@@ -2,14 +2,48 @@
 // agent calls, which field is written, and the paths where something fails.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#else
+#define RUNNING_ON_VALGRIND 0
+#endif
+
 #include "fake_jni.h"
+#include "jni_support.h"
 #include "natives.h"
 #include "scripted_agent.h"
 #include "trace.h"
+
+namespace jxel::test {
+
+// Set by a test: the next nothrow array allocation fails, as the library's
+// own buffers do when memory runs out.
+bool failNextNothrowArrayNew = false;
+
+}  // namespace jxel::test
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    if (jxel::test::failNextNothrowArrayNew) {
+        jxel::test::failNextNothrowArrayNew = false;
+        return nullptr;
+    }
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 namespace jxel::test {
 namespace {
@@ -282,6 +316,22 @@ TEST_F(BridgeTest, FailedNewStringUtfIsReportedOnceAndNeitherRetriedNorStored) {
     EXPECT_EQ(jvm.rawStringField(self, "myXelDataString"), std::nullopt);
 }
 
+TEST_F(BridgeTest, NoMemoryForOurOwnBufferRaisesOutOfMemoryErrorAndKeepsTheField) {
+    script().convert = ConvertOutcome::kNoOutput;
+    script().text = "old";
+    JXEL_NATIVE(XelGetString)(env, self, 1, 2);
+    script().text = std::string(300, '\xFF');  // 900 bytes as U+FFFDs: more than the stack buffer
+    failNextNothrowArrayNew = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(JXEL_NATIVE(XelGetString)(env, self, 1, 2), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // NewStringUTF never ran
+    EXPECT_EQ(calls().back(),
+              "ThrowNew java/lang/OutOfMemoryError \"no memory for the modified "
+              "UTF-8 of agent text\"");
+    EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
+    EXPECT_EQ(jvm.stringField(self, "myXelDataString"), "old");
+}
+
 TEST_F(BridgeTest, TextGettersOnAReceiverWithoutTheFieldNeverCallTheAgent) {
     jobject receiver = jvm.newObject(jvm.defineClass("Bare", {}));
     const Calls lookup = {"GetObjectClass", "GetFieldID myXelDataString Ljava/lang/String;"};
@@ -367,15 +417,89 @@ TEST_F(BridgeTest, NullStringNeverReachesTheJvmStringFunctions) {
               (Calls{"agent.set_list_string 1 2 3 4 <null>", "agent.release_buffer <null>"}));
 }
 
-TEST_F(BridgeTest, UnavailableJavaCharactersLeaveTheAgentUncalled) {
-    jvm.failGetStringUtfChars = 2;
-    JXEL_NATIVE(XelSetString)(env, self, 1, 2, jvm.newString("a"));
-    EXPECT_EQ(calls(), Calls{"GetStringUTFChars"});
-    jvm.clearException();
-    JXEL_NATIVE(XelSetListString)(env, self, 1, 2, jvm.newString("a"), 3, 4);
-    EXPECT_EQ(calls(), Calls{"GetStringUTFChars"});
-    EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
+TEST_F(BridgeTest, UnavailableJavaCharactersReachTheAgentAsNoTextUnlessAnExceptionIsPending) {
+    script().status = -3;
+    // HotSpot out of C heap: null, nothing pending. Another JVM may raise.
+    for (const std::string exception : {"", "java/lang/OutOfMemoryError"}) {
+        jvm.getStringUtfCharsException = exception;
+        jvm.failGetStringUtfChars = 2;
+        const Calls expected = exception.empty()
+                                   ? Calls{"GetStringUTFChars", "agent.set_string 1 2 <null>",
+                                           "agent.release_buffer <null>"}
+                                   : Calls{"GetStringUTFChars"};
+        EXPECT_EQ(JXEL_NATIVE(XelSetString)(env, self, 1, 2, jvm.newString("a")),
+                  exception.empty() ? -3 : kResultUnused);
+        EXPECT_EQ(calls(), expected);
+        jvm.clearException();
+        EXPECT_EQ(JXEL_NATIVE(XelSetListString)(env, self, 1, 2, jvm.newString("a"), 3, 4),
+                  exception.empty() ? -3 : kResultUnused);
+        EXPECT_EQ(calls().size(), exception.empty() ? 3u : 1u);
+        EXPECT_EQ(jvm.pendingException().value_or(""), exception);
+        jvm.clearException();
+    }
 }
+
+#if defined(__linux__)
+constexpr std::size_t kJvmUtfLimit = 2147483646;  // HotSpot 17 hands over no more
+
+// `length` bytes of `pattern` over and over, NUL-terminated, in 3 MiB of
+// memory: one block mapped again and again, a page copied for the NUL.
+char* mirroredText(const std::string& pattern, std::size_t length, std::size_t* mapped) {
+    constexpr std::size_t kBlock = 3 << 20;  // a multiple of 1, 2 and 3, and of pages
+    std::string block;
+    while (block.size() < kBlock) block += pattern;
+    const int fd = memfd_create("mirrored-text", 0);
+    if (fd < 0 || write(fd, block.data(), kBlock) != static_cast<ssize_t>(kBlock)) return nullptr;
+    *mapped = (length / kBlock + 1) * kBlock;
+    auto* base =
+        static_cast<char*>(mmap(nullptr, *mapped, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    for (std::size_t at = 0; at < *mapped; at += kBlock) {
+        mmap(base + at, kBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0);
+    }
+    close(fd);
+    base[length] = '\0';
+    return base;
+}
+
+struct LimitCase {
+    const char* name;
+    friend void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
+    const char* pattern;
+    std::size_t length;  // bytes handed over
+    jsize units;         // the whole string's UTF-16 length
+    bool cut;
+};
+
+class JvmLimitTest : public BridgeTest, public ::testing::WithParamInterface<LimitCase> {};
+
+// Without a locale record, a text taken whole shows as a conversion tried.
+TEST_P(JvmLimitTest, TextCutShortByTheJvmReachesTheAgentAsNoText) {
+    if (RUNNING_ON_VALGRIND) GTEST_SKIP() << "gigabytes to read";
+    const LimitCase& c = GetParam();
+    std::size_t mapped = 0;
+    char* text = mirroredText(c.pattern, c.length, &mapped);
+    ASSERT_NE(text, nullptr) << std::strerror(errno);
+    script().hasLocale = false;
+    EXPECT_EQ(JXEL_NATIVE(XelSetString)(env, self, 1, 2, jvm.newOutsideString(text, c.units)), 0);
+    Calls expected = {"GetStringUTFChars", "agent.set_string 1 2 <null>", "ReleaseStringUTFChars",
+                      "agent.release_buffer <null>"};
+    if (!c.cut) expected.insert(expected.begin() + 1, std::begin(kPreamble), std::end(kPreamble));
+    if (c.length + 2 >= kJvmUtfLimit) expected.insert(expected.begin() + 1, "GetStringLength");
+    EXPECT_EQ(calls(), expected);
+    munmap(text, mapped);
+}
+
+constexpr jsize kLimitUnits = static_cast<jsize>(kJvmUtfLimit);
+INSTANTIATE_TEST_SUITE_P(
+    AtTheLimit, JvmLimitTest,
+    ::testing::Values(
+        LimitCase{"BelowTheLimitNotAsked", "a", kJvmUtfLimit - 3, kLimitUnits, false},
+        LimitCase{"FewerBytesThanUnits", "a", kJvmUtfLimit - 2, kLimitUnits - 1, true},
+        LimitCase{"ThreeBytesForEveryUnit", "\xE4\xB8\x80", kJvmUtfLimit, kLimitUnits / 3, false},
+        LimitCase{"CjkCut", "\xE4\xB8\x80", kJvmUtfLimit, 720000000, true},
+        LimitCase{"TwoByteTextWhole", "\xC3\xA9", kJvmUtfLimit, kLimitUnits / 2, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+#endif  // __linux__
 
 // ---- Error text and version ----
 

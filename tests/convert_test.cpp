@@ -1,6 +1,7 @@
 // The exported conversion functions, called as other native code calls them.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -112,14 +113,16 @@ TEST_F(ConvertTest, ToUtfFailureIsSilent) {
     EXPECT_FALSE(jvm.pendingException());
 }
 
-TEST_F(ConvertTest, ToUtfReportsAFailedNewStringUtfWithTheErrnoText) {
+// NewStringUTF sets no errno; its OutOfMemoryError says what happened.
+TEST_F(ConvertTest, ToUtfReportsAFailedNewStringUtfAsOutOfMemory) {
     jvm.failNewStringUtf = 1;
     char text[] = "abc";
-    errno = 0;
+    errno = EINVAL;
     testing::internal::CaptureStderr();
     EXPECT_EQ(convertStringToUTF(text, jvm.env()), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              std::string("convertStringToUTF:NewStringUTF() failed ") + std::strerror(0) + "\n");
+    EXPECT_EQ(
+        testing::internal::GetCapturedStderr(),
+        std::string("convertStringToUTF:NewStringUTF() failed ") + std::strerror(ENOMEM) + "\n");
     EXPECT_EQ(script().liveBuffers, 0);
     jvm.clearException();
 }

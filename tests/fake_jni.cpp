@@ -58,8 +58,7 @@ jfieldID JNICALL getStaticFieldId(JNIEnv* env, jclass clazz, const char* name,
 
 const FakeField* fieldOf(jfieldID id) { return reinterpret_cast<const FakeField*>(id); }
 
-std::optional<std::string> textOf(FakeJvm& jvm, jobject value) {
-    (void)jvm;
+std::optional<std::string> textOf(jobject value) {
     if (value == nullptr) return std::nullopt;
     return reinterpret_cast<FakeString*>(value)->modifiedUtf8;
 }
@@ -68,14 +67,14 @@ void JNICALL setObjectField(JNIEnv* env, jobject object, jfieldID id, jobject va
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<std::mutex> lock(jvm.mutex);
     jvm.call("SetObjectField " + fieldOf(id)->name);
-    jvm.object(object)->strings[fieldOf(id)] = textOf(jvm, value);
+    jvm.object(object)->strings[fieldOf(id)] = textOf(value);
 }
 
 void JNICALL setStaticObjectField(JNIEnv* env, jclass clazz, jfieldID id, jobject value) {
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<std::mutex> lock(jvm.mutex);
     jvm.call("SetStaticObjectField " + fieldOf(id)->name);
-    reinterpret_cast<FakeClass*>(clazz)->staticStrings[fieldOf(id)] = textOf(jvm, value);
+    reinterpret_cast<FakeClass*>(clazz)->staticStrings[fieldOf(id)] = textOf(value);
 }
 
 void JNICALL setLongFieldJni(JNIEnv* env, jobject object, jfieldID id, jlong value) {
@@ -106,28 +105,58 @@ const char* JNICALL getStringUtfChars(JNIEnv* env, jstring string, jboolean* isC
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<std::mutex> lock(jvm.mutex);
     jvm.call("GetStringUTFChars");
-    if (isCopy != nullptr) *isCopy = JNI_TRUE;
     if (jvm.failGetStringUtfChars > 0) {
         --jvm.failGetStringUtfChars;
-        jvm.raise("java/lang/OutOfMemoryError");
+        if (!jvm.getStringUtfCharsException.empty()) jvm.raise(jvm.getStringUtfCharsException);
         return nullptr;
     }
     ++jvm.unreleasedChars_;
-    return strdup(reinterpret_cast<FakeString*>(string)->modifiedUtf8.c_str());
+    const FakeString* fake = reinterpret_cast<FakeString*>(string);
+    if (isCopy != nullptr) *isCopy = fake->outside != nullptr ? JNI_FALSE : JNI_TRUE;
+    if (fake->outside != nullptr) return fake->outside;
+    return strdup(fake->modifiedUtf8.c_str());
 }
 
-void JNICALL releaseStringUtfChars(JNIEnv* env, jstring, const char* chars) {
+jsize JNICALL getStringLength(JNIEnv* env, jstring string) {
+    FakeJvm& jvm = jvmOf(env);
+    std::lock_guard<std::mutex> lock(jvm.mutex);
+    jvm.call("GetStringLength");
+    const FakeString* fake = reinterpret_cast<FakeString*>(string);
+    if (fake->outside != nullptr) return fake->utf16Length;
+    jsize units = 0;  // every byte but a continuation byte starts a UTF-16 unit
+    for (char byte : fake->modifiedUtf8) units += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return units;
+}
+
+void JNICALL releaseStringUtfChars(JNIEnv* env, jstring string, const char* chars) {
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<std::mutex> lock(jvm.mutex);
     jvm.call("ReleaseStringUTFChars", /*exceptionSafe=*/true);
     --jvm.unreleasedChars_;
-    std::free(const_cast<char*>(chars));
+    if (chars != reinterpret_cast<FakeString*>(string)->outside)
+        std::free(const_cast<char*>(chars));
 }
 
 jboolean JNICALL exceptionCheck(JNIEnv* env) {
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<std::mutex> lock(jvm.mutex);
     return jvm.pendingException() ? JNI_TRUE : JNI_FALSE;
+}
+
+jclass JNICALL findClass(JNIEnv* env, const char* name) {
+    FakeJvm& jvm = jvmOf(env);
+    std::lock_guard<std::mutex> lock(jvm.mutex);
+    jvm.call(std::string("FindClass ") + name);
+    return reinterpret_cast<jclass>(jvm.defineClass(name, {}));
+}
+
+jint JNICALL throwNew(JNIEnv* env, jclass clazz, const char* message) {
+    FakeJvm& jvm = jvmOf(env);
+    std::lock_guard<std::mutex> lock(jvm.mutex);
+    const std::string name = reinterpret_cast<FakeClass*>(clazz)->name;
+    jvm.call("ThrowNew " + name + " " + quoted(message));
+    jvm.raise(name);
+    return 0;
 }
 
 }  // namespace
@@ -143,7 +172,10 @@ FakeJvm::FakeJvm() {
     functions_.NewStringUTF = newStringUtf;
     functions_.GetStringUTFChars = getStringUtfChars;
     functions_.ReleaseStringUTFChars = releaseStringUtfChars;
+    functions_.GetStringLength = getStringLength;
     functions_.ExceptionCheck = exceptionCheck;
+    functions_.FindClass = findClass;
+    functions_.ThrowNew = throwNew;
     env_.functions = &functions_;
 }
 
@@ -181,6 +213,11 @@ jobject FakeJvm::newObject(FakeClass* clazz) {
 
 jstring FakeJvm::newString(const std::string& modifiedUtf8) {
     strings.push_back(FakeString{modifiedUtf8});
+    return reinterpret_cast<jstring>(&strings.back());
+}
+
+jstring FakeJvm::newOutsideString(const char* chars, jsize utf16Length) {
+    strings.push_back(FakeString{{}, chars, utf16Length});
     return reinterpret_cast<jstring>(&strings.back());
 }
 

@@ -36,6 +36,10 @@ struct FakeClass {
 
 struct FakeString {
     std::string modifiedUtf8;
+    // A text too large to copy: GetStringUTFChars hands out these bytes as
+    // they are, and GetStringLength gives `utf16Length`.
+    const char* outside = nullptr;
+    jsize utf16Length = 0;
 };
 
 struct FakeObject {
@@ -59,6 +63,9 @@ class FakeJvm {
     jobject newObject(FakeClass* clazz);
     jclass asClass(FakeClass* clazz) { return reinterpret_cast<jclass>(clazz); }
     jstring newString(const std::string& modifiedUtf8);
+    // A string whose modified UTF-8 GetStringUTFChars gives as `chars`
+    // (owned by the caller), of `utf16Length` UTF-16 units.
+    jstring newOutsideString(const char* chars, jsize utf16Length);
 
     jlong longField(jobject object, const std::string& name);
     void setLongField(jobject object, const std::string& name, jlong value);
@@ -69,9 +76,12 @@ class FakeJvm {
     // The raw modified UTF-8 of a stored string (nullopt for null).
     std::optional<std::string> rawStringField(jobject object, const std::string& name);
 
-    // Failures to script.
-    int failNewStringUtf = 0;       // the next n calls return null, OutOfMemoryError pending
+    // Failures to script. NewStringUTF fails as HotSpot does when the Java
+    // heap is full, OutOfMemoryError pending; GetStringUTFChars as it does
+    // when the C heap is, with nothing pending, unless an exception is named.
+    int failNewStringUtf = 0;       // the next n calls return null
     int failGetStringUtfChars = 0;  // likewise
+    std::string getStringUtfCharsException;
 
     // What went wrong on the JVM's side: calls with an exception pending,
     // invalid text given to NewStringUTF, characters never released.
