@@ -67,7 +67,9 @@ java_bench() {
 # The natives and their baselines on the trivial agent, with the JVM given.
 bridge_bench() {
     local java=$1 label=$2
+    # Many short rounds: on a busy machine most of them run undisturbed.
     "$java" -Xms512m -Xmx512m -Djava.library.path="$TRIVIAL_DIR" \
+        -Djxel.bench.roundMillis=2 -Djxel.bench.rounds=151 \
         -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Bench bridge "$OUT/$label.tsv" "$label"
 }
 

@@ -160,9 +160,14 @@ final class Harness {
                 n = (int) Math.min(c.limit, n * 4L);
                 elapsed = timeOnce(c.batch, c.before, c.after, n);
             }
+            // Rounds sized by the fastest warm-up batch: a batch other work delayed would
+            // make them too short.
+            long fastest = Math.max(1, elapsed);
             long warmupEnd = System.nanoTime() + warmupNanos;
-            while (System.nanoTime() < warmupEnd) elapsed = timeOnce(c.batch, c.before, c.after, n);
-            c.calls = (int) Math.max(1, Math.min(maxBatch, (double) n * roundNanos / Math.max(1, elapsed)));
+            while (System.nanoTime() < warmupEnd) {
+                fastest = Math.min(fastest, Math.max(1, timeOnce(c.batch, c.before, c.after, n)));
+            }
+            c.calls = (int) Math.max(1, Math.min(maxBatch, (double) n * roundNanos / fastest));
             c.samples = new double[rounds];
             System.out.printf(Locale.ROOT, "  [%s] warmed up %s/%s%n", label, c.group, c.name);
         }
