@@ -30,6 +30,9 @@ int localCodeSet(xelagt_status* status) {
 
 extern "C" {
 
+// Results are jlong where the bridge's natives return jlong (it serves classes that
+// declare them int or long), so the result is widened the same way.
+
 // The text the trivial agent's getters return from now on; a copy lives as long as the
 // process (a bench sets a handful).
 JNIEXPORT void JNICALL
@@ -40,28 +43,26 @@ Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_setAgentText(JNIEnv* env, jcla
     env->ReleaseStringUTFChars(text, chars);
 }
 
-JNIEXPORT jint JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_dataType(JNIEnv*, jobject,
-                                                                                  jlong handle) {
+JNIEXPORT jlong JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_dataType(JNIEnv*, jobject,
+                                                                                   jlong handle) {
     return xelagt_data_object_type(handle);
 }
 
-JNIEXPORT jint JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_getLong(JNIEnv*, jobject,
-                                                                                 jlong handle,
-                                                                                 jint attribute) {
+JNIEXPORT jlong JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_getLong(JNIEnv*, jobject,
+                                                                                  jlong handle,
+                                                                                  jint attribute) {
     return xelagt_get_integer_attribute(handle, attribute);
 }
 
-JNIEXPORT jint JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_setLong(JNIEnv*, jobject,
-                                                                                 jlong handle,
-                                                                                 jint attribute,
-                                                                                 jint value) {
+JNIEXPORT jlong JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_setLong(JNIEnv*, jobject,
+                                                                                  jlong handle,
+                                                                                  jint attribute,
+                                                                                  jint value) {
     return xelagt_set_integer_attribute(handle, attribute, value);
 }
 
-JNIEXPORT jint JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_setDouble(JNIEnv*, jobject,
-                                                                                   jlong handle,
-                                                                                   jint attribute,
-                                                                                   jdouble value) {
+JNIEXPORT jlong JNICALL Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_setDouble(
+    JNIEnv*, jobject, jlong handle, jint attribute, jdouble value) {
     return xelagt_set_double_attribute(handle, attribute, value);
 }
 

@@ -3,6 +3,7 @@ package com.brel.vorlend.ib.api.jxel.bench;
 import java.io.PrintWriter;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.List;
 import java.util.Locale;
 import java.util.concurrent.CyclicBarrier;
@@ -171,8 +172,11 @@ final class Harness {
             c.samples = new double[rounds];
             System.out.printf(Locale.ROOT, "  [%s] warmed up %s/%s%n", label, c.group, c.name);
         }
+        List<Case> reversed = new ArrayList<>(cases);
+        Collections.reverse(reversed);
         for (int r = 0; r < rounds; r++) {
-            for (Case c : cases) c.samples[r] = (double) timeRound(c) / c.calls;
+            // Each case goes first as often as last: what runs before it cannot favour it.
+            for (Case c : r % 2 == 0 ? cases : reversed) c.samples[r] = (double) timeRound(c) / c.calls;
         }
         for (Case c : cases) report(new Result(c.group, c.name, "ns", c.samples, c.calls));
         cases.clear();
