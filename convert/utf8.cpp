@@ -30,6 +30,23 @@ std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
     return i;
 }
 
+// Whether s[0, length) is all ASCII, read 8 bytes at a time, the last 8 overlapping.
+bool isAllAscii(const Byte* s, std::size_t length) {
+    if (length < 8) {
+        Byte any = 0;
+        for (std::size_t i = 0; i < length; ++i) any |= s[i];
+        return any < 0x80;
+    }
+    std::uint64_t any = 0;
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i + 8 <= length; i += 8) {
+        std::memcpy(&word, s + i, sizeof word);
+        any |= word;
+    }
+    std::memcpy(&word, s + length - 8, sizeof word);
+    return ((any | word) & 0x8080808080808080ULL) == 0;
+}
+
 bool isContinuation(Byte b) { return (b & 0xC0) == 0x80; }
 
 struct Sequence {
@@ -170,6 +187,8 @@ bool walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& 
 
 JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
+    // Short ASCII, the commonest text, in one pass.
+    if (length < kVectorMinimum && isAllAscii(s, length)) return JavaTextForm::kStandard;
     const ValidPrefix prefix = validPrefix<true>(s, length);
     JavaTextForm form = prefix.pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
     std::size_t i = prefix.length;
@@ -225,6 +244,7 @@ std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) 
 
 std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
+    if (length < kVectorMinimum && isAllAscii(s, length)) return 0;
     // Each 4-byte sequence becomes two 3-byte ones.
     const ValidPrefix prefix = validPrefix<false>(s, length);
     std::size_t size = prefix.length + 2 * prefix.fourByteLeads;
