@@ -377,8 +377,8 @@ JXEL_AVX2_INLINE Byte* interleave16(__m128i firsts, __m128i seconds, __m128i twi
                   static_cast<unsigned>(_mm_movemask_epi8(_mm_unpackhi_epi8(all, twice))), o);
 }
 
-// Splits the 4-byte sequences among the 32 bytes at p (which has 4 bytes before it and 2
-// after) into surrogate pairs, writing them to o; returns the end. F0+a 80+b 80+c 80+d
+// Splits the 4-byte sequences among the 32 bytes at p (which has a byte after it) into
+// surrogate pairs, writing them to o; returns the end. F0+a 80+b 80+c 80+d
 // becomes ED A0+(w-1) 80+(b & F)<<2+c>>4 ED B0+(c & F) 80+d, with w = a<<2 | (b>>4 & 3):
 // the lead and the third byte give two bytes each, the others one.
 JXEL_AVX2_INLINE Byte* splitWindow(const Byte* p, Byte* o, __m256i& leadsBefore) {

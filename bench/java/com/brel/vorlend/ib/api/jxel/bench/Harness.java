@@ -59,6 +59,7 @@ final class Harness {
 
     private final long warmupNanos;
     private final long roundNanos;
+    private final long scalingNanos;
     private final int rounds;
     private final int maxBatch;
     private final List<Result> results = new ArrayList<>();
@@ -69,6 +70,8 @@ final class Harness {
         this.label = label;
         this.warmupNanos = millis("jxel.bench.warmupMillis", 250) * 1_000_000L;
         this.roundNanos = millis("jxel.bench.roundMillis", 15) * 1_000_000L;
+        // Two threads need batches long enough that starting them is no part of the time.
+        this.scalingNanos = millis("jxel.bench.scalingMillis", 15) * 1_000_000L;
         this.rounds = (int) millis("jxel.bench.rounds", 15);
         this.maxBatch = (int) millis("jxel.bench.maxBatch", 4_000_000);
     }
@@ -193,7 +196,7 @@ final class Harness {
         // Warm up both threads' code paths and size the batch to one round.
         int n = 1024;
         long elapsed = 0;
-        while (elapsed < roundNanos && n < maxBatch) {
+        while (elapsed < scalingNanos && n < maxBatch) {
             n *= 2;
             long start = System.nanoTime();
             sink += batches[0].run(n);
@@ -229,8 +232,8 @@ final class Harness {
             threads[t].start();
         }
         int warmRounds = (int) Math.max(4, warmupNanos / Math.max(1, elapsed));
-        // Twice the rounds of the other cases: a ratio of two runs varies more.
-        int scalingRounds = 2 * rounds;
+        // Twice the rounds of the other cases (up to 60): a ratio of two runs varies more.
+        int scalingRounds = Math.min(2 * rounds, 60);
         int totalRounds = warmRounds + scalingRounds;
         double[] ratios = new double[scalingRounds];
         for (int r = 0; r < totalRounds; r++) {
