@@ -35,6 +35,15 @@ for _ in $(seq 30); do
     busy=$(busy_percent)
 done
 
+# A second JDK, when the machine has one (this image carries a Temurin 25): the bridge run
+# goes there too, and its ratios get a column of their own.
+SECOND_JAVA=${SECOND_JAVA:-$(ls /usr/lib/jvm/temurin-25*/bin/java 2>/dev/null | head -1 || true)}
+second_label=""
+if [ -n "$SECOND_JAVA" ]; then
+    major=$("$SECOND_JAVA" -version 2>&1 | head -1 | sed -E 's/.*version "([0-9]+).*/\1/')
+    second_label="bridge-jdk$major"
+fi
+
 {
     cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
     printf 'Machine: %s, %s cores, %s GiB RAM; %s %s; %s; %s. Run %s; other processes kept the CPUs %s%% busy at the start.\n' \
@@ -42,6 +51,8 @@ done
         "$(uname -s)" "$(uname -r)" \
         "$("$JAVA" -version 2>&1 | head -1)" "$(g++ --version | head -1)" \
         "$(date -u '+%Y-%m-%d %H:%M UTC')" "$busy"
+    [ -z "$SECOND_JAVA" ] || printf 'Second JDK: %s (%s).\n' \
+        "$("$SECOND_JAVA" -version 2>&1 | head -1)" "$SECOND_JAVA"
 } >"$OUT/machine.txt"
 cat "$OUT/machine.txt"
 
@@ -51,6 +62,15 @@ java_bench() {
     XELAGT_CODESET=$codeset "$JAVA" -Xms512m -Xmx512m \
         -Djava.library.path="$LIBDIR" -Djxel.agent="$AGENT" -Djna.encoding="$encoding" \
         -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Bench "$run" "$OUT/$run.tsv"
+}
+
+# The natives and their baselines on the trivial agent, with the JVM given.
+bridge_bench() {
+    local java=$1 label=$2
+    # Many short rounds: on a busy machine most of them run undisturbed.
+    "$java" -Xms512m -Xmx512m -Djava.library.path="$TRIVIAL_DIR" \
+        -Djxel.bench.roundMillis=2 -Djxel.bench.rounds=151 \
+        -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Bench bridge "$OUT/$label.tsv" "$label"
 }
 
 # CPU time of all processes and of this script's children, in clock ticks.
@@ -78,6 +98,12 @@ conversion_bench() {
         grep -E '_median|^-|Benchmark|ERROR' || true
 }
 
+step "Java: the bridge against its baselines, trivial agent"
+phase "Java, bridge, JDK 17" bridge_bench "$JAVA" bridge
+if [ -n "$second_label" ]; then
+    step "Java: the same on $second_label"
+    phase "Java, bridge, ${second_label#bridge-}" bridge_bench "$SECOND_JAVA" "$second_label"
+fi
 step "Java: natives, floors, JNA, scaling (local code set UTF-8)"
 phase "Java, UTF-8" java_bench utf8 UTF-8 UTF-8
 step "Java: texts with local code set ISO-8859-1"
@@ -90,8 +116,10 @@ phase "C++ conversion" conversion_bench
 cat "$OUT/load.txt"
 
 step "report"
+bridge_tsvs=("$OUT/bridge.tsv")
+[ -z "$second_label" ] || bridge_tsvs+=("$OUT/$second_label.tsv")
 "$JAVA" -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Report "$OUT/machine.txt" \
-    "$OUT/utf8.tsv" "$OUT/latin1.tsv" "$OUT/conversion.csv" "$BENCH/results.md" \
+    "${bridge_tsvs[@]}" "$OUT/utf8.tsv" "$OUT/latin1.tsv" "$OUT/conversion.csv" "$BENCH/results.md" \
     "$OUT/chart" "$BENCH/results.png"
 gnuplot "$OUT/chart/chart.gp"
 echo "wrote $BENCH/results.md and $BENCH/results.png"

@@ -4,11 +4,10 @@
 #include <cstring>
 
 // JXEL_UTF8_NO_VECTOR builds the byte-wise code alone, the reference the
-// vector path is checked against (bench/native/utf8_check.cpp). Not on
-// Windows: GCC there does not align the stack for 32-byte spills.
+// vector code (utf8_avx2.h) is checked against by tests/utf8_vector_check.cpp.
 #if !defined(JXEL_UTF8_NO_VECTOR) && (defined(__GNUC__) || defined(__clang__)) && \
     (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
-#include <immintrin.h>
+#include "utf8_avx2.h"
 #define JXEL_UTF8_AVX2 1
 #endif
 
@@ -29,6 +28,23 @@ std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
     }
     while (i < length && s[i] < 0x80) ++i;
     return i;
+}
+
+// Whether s[0, length) is all ASCII, read 8 bytes at a time, the last 8 overlapping.
+bool isAllAscii(const Byte* s, std::size_t length) {
+    if (length < 8) {
+        Byte any = 0;
+        for (std::size_t i = 0; i < length; ++i) any |= s[i];
+        return any < 0x80;
+    }
+    std::uint64_t any = 0;
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i + 8 <= length; i += 8) {
+        std::memcpy(&word, s + i, sizeof word);
+        any |= word;
+    }
+    std::memcpy(&word, s + length - 8, sizeof word);
+    return ((any | word) & 0x8080808080808080ULL) == 0;
 }
 
 bool isContinuation(Byte b) { return (b & 0xC0) == 0x80; }
@@ -93,176 +109,55 @@ void putSurrogate(std::uint32_t unit, Byte* out) {
     out[2] = static_cast<Byte>(0x80 | (unit & 0x3F));
 }
 
-// ---- Validation of long texts, 32 bytes at a time ----
-//
-// Long texts are nearly always valid, so they are first checked as a whole
-// with vector instructions; the byte-wise code below then only starts where
-// that check stopped. The check is the lookup method of Keiser and Lemire
-// ("Validating UTF-8 in less than one instruction per byte", 2021): each
-// byte pair is classified through three 16-entry tables, and an error is any
-// bit that all three agree on.
+// Long texts are nearly always valid, so they are first checked as a whole with
+// vector instructions, and rewritten that way if they need it; the byte-wise code
+// then only starts where that check stopped.
 
 // Texts shorter than this are cheaper to walk byte-wise.
 constexpr std::size_t kVectorMinimum = 64;
 
+// A prefix of a text made of whole, valid characters, and what it holds.
+struct ValidPrefix {
+    std::size_t length;  // 0 when nothing was checked
+    bool pairs;          // it holds surrogate pairs (Java form only)
+    std::size_t fourByteLeads;
+};
+
+// The valid prefix of s: standard UTF-8, or with kJava Java's form (surrogates in
+// pairs; 4-byte sequences pass too). All of s when it is valid. The byte-wise code
+// continues from its end with the same result as from the start.
+template <bool kJava>
+ValidPrefix validPrefix(const Byte* s, std::size_t length) {
 #if defined(JXEL_UTF8_AVX2)
-
-bool cpuHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
-const bool kHasAvx2 = cpuHasAvx2();
-
-constexpr char kTooShort = 1 << 0;   // lead byte not followed by a continuation
-constexpr char kTooLong = 1 << 1;    // continuation after ASCII
-constexpr char kOverlong3 = 1 << 2;  // E0 80..9F
-constexpr char kTooLarge = 1 << 3;   // above U+10FFFF
-constexpr char kSurrogate = 1 << 4;  // ED A0..BF
-constexpr char kOverlong2 = 1 << 5;  // C0, C1
-constexpr char kTooLarge1000 = 1 << 6;
-constexpr char kOverlong4 = 1 << 6;                    // F0 80..8F
-constexpr char kTwoConts = static_cast<char>(1 << 7);  // checked against the lead's length
-constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
-
-__attribute__((target("avx2"))) inline __m256i table16(char t0, char t1, char t2, char t3, char t4,
-                                                       char t5, char t6, char t7, char t8, char t9,
-                                                       char t10, char t11, char t12, char t13,
-                                                       char t14, char t15) {
-    return _mm256_setr_epi8(t0, t1, t2, t3, t4, t5, t6, t7, t8, t9, t10, t11, t12, t13, t14, t15,
-                            t0, t1, t2, t3, t4, t5, t6, t7, t8, t9, t10, t11, t12, t13, t14, t15);
-}
-
-// The block shifted by n bytes, the previous block's last bytes shifted in.
-template <int n>
-__attribute__((target("avx2"))) inline __m256i previous(__m256i block, __m256i before) {
-    return _mm256_alignr_epi8(block, _mm256_permute2x128_si256(before, block, 0x21), 16 - n);
-}
-
-__attribute__((target("avx2"))) inline __m256i highNibbles(__m256i v) {
-    return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
-}
-
-// Non-zero bytes where `block` (after `before`) breaks standard UTF-8.
-__attribute__((target("avx2"))) inline __m256i blockErrors(__m256i block, __m256i before) {
-    const __m256i prev1 = previous<1>(block, before);
-    const __m256i byte1High = _mm256_shuffle_epi8(
-        table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-                kTwoConts, kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
-                kTooShort | kOverlong3 | kSurrogate,
-                kTooShort | kTooLarge | kTooLarge1000 | kOverlong4),
-        highNibbles(prev1));
-    constexpr char kLarge = kCarry | kTooLarge | kTooLarge1000;
-    const __m256i byte1Low = _mm256_shuffle_epi8(
-        table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
-                kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
-                kLarge | kSurrogate, kLarge, kLarge),
-        _mm256_and_si256(prev1, _mm256_set1_epi8(0x0F)));
-    constexpr char kCont = kTooLong | kOverlong2 | kTwoConts;
-    const __m256i byte2High = _mm256_shuffle_epi8(
-        table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-                kTooShort, kCont | kOverlong3 | kTooLarge1000 | kOverlong4,
-                kCont | kOverlong3 | kTooLarge, kCont | kSurrogate | kTooLarge,
-                kCont | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort, kTooShort),
-        highNibbles(block));
-    const __m256i special = _mm256_and_si256(_mm256_and_si256(byte1High, byte1Low), byte2High);
-    // A second or third continuation must follow a 3- or 4-byte lead, and only there.
-    const __m256i third = _mm256_subs_epu8(previous<2>(block, before), _mm256_set1_epi8(0x60));
-    const __m256i fourth = _mm256_subs_epu8(previous<3>(block, before), _mm256_set1_epi8(0x70));
-    const __m256i must23 =
-        _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(kTwoConts));
-    return _mm256_xor_si256(must23, special);
-}
-
-// Non-zero where the block ends inside a sequence.
-__attribute__((target("avx2"))) inline __m256i incompleteAtEnd(__m256i block) {
-    const __m256i limits =
-        _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xEF),
-                         static_cast<char>(0xDF), static_cast<char>(0xBF));
-    return _mm256_subs_epu8(block, limits);
-}
-
-// Checks blocks a, b after `before`; false when they break the rules. Moves
-// `before` and `pending` (the last block ended inside a sequence) on.
-__attribute__((target("avx2"))) inline bool validPair(__m256i a, __m256i b, __m256i fourByteLead,
-                                                      __m256i& before, __m256i& pending) {
-    if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) == 0) {
-        if (!_mm256_testz_si256(pending, pending)) return false;
-        before = b;
-        return true;
-    }
-    // A sequence left open by the last block is checked here, with a's bytes.
-    __m256i errors = _mm256_or_si256(blockErrors(a, before), blockErrors(b, a));
-    errors = _mm256_or_si256(errors, _mm256_subs_epu8(a, fourByteLead));
-    errors = _mm256_or_si256(errors, _mm256_subs_epu8(b, fourByteLead));
-    if (!_mm256_testz_si256(errors, errors)) return false;
-    pending = incompleteAtEnd(b);
-    before = b;
-    return true;
-}
-
-// Checks s, 64 bytes at a time. Returns `length` when all of it is valid standard UTF-8 (without
-// 4-byte sequences when `bmpOnly`); otherwise the start of the 64 bytes where a
-// check failed, which says nothing of where in them the error is.
-__attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::size_t length,
-                                                          bool bmpOnly) {
-    const __m256i fourByteLead = _mm256_set1_epi8(static_cast<char>(bmpOnly ? 0xEF : 0xFF));
-    __m256i before = _mm256_setzero_si256();
-    // The last block ended inside a sequence: an error only if ASCII comes next.
-    __m256i pending = _mm256_setzero_si256();
-    std::size_t i = 0;
-    for (; i + 64 <= length; i += 64) {
-        if (!validPair(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)),
-                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32)),
-                       fourByteLead, before, pending)) {
-            return i;
-        }
-    }
-    // The rest, padded with NULs (ASCII): a sequence cut off by the end is an error there.
-    alignas(32) Byte rest[64] = {};
-    std::memcpy(rest, s + i, length - i);
-    if (!validPair(_mm256_load_si256(reinterpret_cast<const __m256i*>(rest)),
-                   _mm256_load_si256(reinterpret_cast<const __m256i*>(rest + 32)), fourByteLead,
-                   before, pending)) {
-        // With nothing left, the error is a sequence the last 64 bytes left open.
-        return i < length ? i : length - 64;
-    }
-    return length;
-}
-
-#endif  // JXEL_UTF8_AVX2
-
-// Length of a prefix of s made of whole, valid standard UTF-8 characters
-// (BMP only when `bmpOnly`): all of s when it is valid, 0 when nothing was
-// checked. The byte-wise code continues from there with the same result as
-// from the start.
-std::size_t validPrefix(const Byte* s, std::size_t length, bool bmpOnly) {
-#if defined(JXEL_UTF8_AVX2)
-    if (length < kVectorMinimum || !kHasAvx2) return 0;
-    const std::size_t end = checkedBlocks(s, length, bmpOnly);
-    if (end == length) return length;
-    // Step back to the start of the character holding the last checked byte:
-    // it may go on past `end`.
-    if (end == 0) return 0;
+    if (length < kVectorMinimum || !avx2::kHasAvx2) return {0, false, 0};
+    avx2::Scan scan;
+    const std::size_t end = avx2::checkedBlocks<kJava>(s, length, scan);
+    if (end == length) return {length, scan.pairs > 0, scan.fourByteLeads};
+    if (end == 0) return {0, false, 0};
+    // Step back to the start of the character holding the last checked byte: it may go
+    // on past `end`; and before a high surrogate, whose low half is yet to be checked.
     std::size_t start = end - 1;
     while (start > 0 && end - start < 4 && isContinuation(s[start])) --start;
-    return start;
+    if (kJava && start >= 3 && isHighSurrogateAt(s, start - 3, length)) start -= 3;
+    // Rare (invalid text): the vector counts may include bytes past `start`.
+    std::size_t leads = 0;
+    if (!kJava) {
+        for (std::size_t k = 0; k < start; ++k) leads += s[k] >= 0xF0 ? 1 : 0;
+    }
+    return {start, kJava && scan.pairs > 0, leads};
 #else
     (void)s;
     (void)length;
-    (void)bmpOnly;
-    return 0;
+    return {0, false, 0};
 #endif
 }
 
-// Walks standard UTF-8, handing each piece of the modified form to `sink`:
+// Walks standard UTF-8 from `from`, handing each piece of the modified form to `sink`:
 // sink(bytes, count). Returns whether any piece differs from the input.
 template <typename Sink>
-bool walkToModified(const Byte* s, std::size_t length, Sink&& sink) {
+bool walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& sink) {
     bool changed = false;
-    std::size_t i = validPrefix(s, length, true);
-    if (i > 0) sink(s, i);
+    std::size_t i = from;
     while (true) {
         const std::size_t end = skipAscii(s, i, length);
         if (end > i) sink(s + i, end - i);
@@ -292,8 +187,11 @@ bool walkToModified(const Byte* s, std::size_t length, Sink&& sink) {
 
 JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
-    JavaTextForm form = JavaTextForm::kStandard;
-    std::size_t i = validPrefix(s, length, false);
+    // Short ASCII, the commonest text, in one pass.
+    if (length < kVectorMinimum && isAllAscii(s, length)) return JavaTextForm::kStandard;
+    const ValidPrefix prefix = validPrefix<true>(s, length);
+    JavaTextForm form = prefix.pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
+    std::size_t i = prefix.length;
     while ((i = skipAscii(s, i, length)) < length) {
         if (isHighSurrogateAt(s, i, length)) {
             if (!isLowSurrogateAt(s, i + 3, length)) return JavaTextForm::kUnrepresentable;
@@ -313,6 +211,13 @@ JavaTextForm classifyJavaText(const char* text, std::size_t length) {
 std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
+#if defined(JXEL_UTF8_AVX2)
+    if (length >= kVectorMinimum && avx2::kHasAvx2) {
+        Byte* end = avx2::rewriteWindows<true>(s, length, o);
+        *end = '\0';
+        return static_cast<std::size_t>(end - o);
+    }
+#endif
     std::size_t written = 0;
     std::size_t i = 0;
     while (true) {
@@ -338,19 +243,33 @@ std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) 
 }
 
 std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
-    std::size_t size = 0;
-    const bool changed = walkToModified(reinterpret_cast<const Byte*>(text), length,
-                                        [&size](const Byte*, std::size_t count) { size += count; });
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    if (length < kVectorMinimum && isAllAscii(s, length)) return 0;
+    // Each 4-byte sequence becomes two 3-byte ones.
+    const ValidPrefix prefix = validPrefix<false>(s, length);
+    std::size_t size = prefix.length + 2 * prefix.fourByteLeads;
+    const bool changed =
+        walkToModified(s, prefix.length, length,
+                       [&size](const Byte*, std::size_t count) { size += count; }) ||
+        prefix.fourByteLeads > 0;
     return changed ? size + 1 : 0;
 }
 
 void writeModifiedUtf8(const char* text, std::size_t length, char* out) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
-    walkToModified(reinterpret_cast<const Byte*>(text), length,
-                   [&o](const Byte* bytes, std::size_t count) {
-                       std::memcpy(o, bytes, count);
-                       o += count;
-                   });
+    std::size_t from = 0;
+#if defined(JXEL_UTF8_AVX2)
+    const ValidPrefix prefix = validPrefix<false>(s, length);
+    if (prefix.length >= kVectorMinimum) {
+        o = avx2::rewriteWindows<false>(s, prefix.length, o);
+        from = prefix.length;
+    }
+#endif
+    walkToModified(s, from, length, [&o](const Byte* bytes, std::size_t count) {
+        std::memcpy(o, bytes, count);
+        o += count;
+    });
     *o = '\0';
 }
 

@@ -1,9 +1,10 @@
 // Differential check of convert/utf8.cpp: the build with its vector path
-// against the same file built byte-wise only (JXEL_UTF8_NO_VECTOR), on texts
-// that put every kind of fault at every offset around the 32-byte
-// blocks the vector path reads. Run by the tests, and by ./build.sh bench
-// before any timing (there also checking that valid text takes the fast path);
-// exits non-zero, naming the first text that differs.
+// (utf8_avx2.h) against the same file built byte-wise only
+// (JXEL_UTF8_NO_VECTOR), on texts that put every kind of fault at every
+// offset around the blocks the vector path reads, and on valid texts dense
+// with characters above U+FFFF, which the vector path rewrites. Run by the tests, and by ./build.sh
+// bench before any timing (there also checking that valid text takes the fast path); exits
+// non-zero, naming the first text that differs.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -111,7 +112,7 @@ void check(const std::string& text) {
                out == expected;
     }
     if (!same && ++g_failures <= 5) {
-        std::fprintf(stderr, "utf8_check: results differ for %zu bytes: %s\n", n,
+        std::fprintf(stderr, "utf8_vector_check: results differ for %zu bytes: %s\n", n,
                      hex(text).c_str());
     }
 }
@@ -130,28 +131,56 @@ double fastest(F&& run) {
     return best;
 }
 
+// Runs what a text of its form goes through: Java's form is classified (and
+// joined), standard UTF-8 sized and written in the modified form.
+template <typename Form>
+int runAll(const std::string& text, std::string& out, Form) {
+    const auto form = Form::classifyJavaText(text.c_str(), text.size());
+    if (static_cast<int>(form) == static_cast<int>(jxel::JavaTextForm::kSurrogatePairs)) {
+        return static_cast<int>(Form::joinSurrogatePairs(text.c_str(), text.size(), out.data()));
+    }
+    const std::size_t size = Form::modifiedUtf8Size(text.c_str(), text.size());
+    if (size != 0) Form::writeModifiedUtf8(text.c_str(), text.size(), out.data());
+    return static_cast<int>(form) + static_cast<int>(size);
+}
+
+struct Vector {
+    static constexpr auto classifyJavaText = jxel::classifyJavaText;
+    static constexpr auto joinSurrogatePairs = jxel::joinSurrogatePairs;
+    static constexpr auto modifiedUtf8Size = jxel::modifiedUtf8Size;
+    static constexpr auto writeModifiedUtf8 = jxel::writeModifiedUtf8;
+};
+struct Bytewise {
+    static constexpr auto classifyJavaText = jxel_scalar::classifyJavaText;
+    static constexpr auto joinSurrogatePairs = jxel_scalar::joinSurrogatePairs;
+    static constexpr auto modifiedUtf8Size = jxel_scalar::modifiedUtf8Size;
+    static constexpr auto writeModifiedUtf8 = jxel_scalar::writeModifiedUtf8;
+};
+
 // Valid long texts must take the vector path: a path that rejects them gives
 // the same results as the byte-wise code, only slower, so only time shows it.
 bool vectorPathIsTaken() {
+    struct Unit {
+        const char* name;
+        std::string text;
+    };
+    const Unit units[] = {{"Latin-1 range",
+                           "Gr\xC3\xB6\xC3\x9F"
+                           "e \xC2\xA3"},
+                          {"Japanese", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+                          {"emoji", "at 10 \xF0\x9F\x8E\x89\xF0\x9F\x91\x8D "},
+                          {"emoji, Java's form", "at 10 " + surrogatePair(0x1F389) + " "}};
     int slow = 0;
     for (std::size_t size : {448, 65536}) {
-        for (const char* unit : {"Gr\xC3\xB6\xC3\x9F"
-                                 "e \xC2\xA3",
-                                 "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"}) {
+        for (const Unit& unit : units) {
             std::string text;
-            while (text.size() < size) text += unit;
+            while (text.size() < size) text += unit.text;
+            std::string out(text.size() * 2, '\0');
             volatile int sink = 0;
-            const double vector = fastest([&] {
-                sink += static_cast<int>(jxel::classifyJavaText(text.c_str(), text.size()));
-                sink += static_cast<int>(jxel::modifiedUtf8Size(text.c_str(), text.size()));
-            });
-            const double bytewise = fastest([&] {
-                sink += static_cast<int>(jxel_scalar::classifyJavaText(text.c_str(), text.size()));
-                sink += static_cast<int>(jxel_scalar::modifiedUtf8Size(text.c_str(), text.size()));
-            });
-            std::printf("utf8_check: %zu bytes of %s: vector %.2f us, byte-wise %.2f us\n",
-                        text.size(), unit[0] == 'G' ? "Latin-1 range" : "Japanese", vector / 1000,
-                        bytewise / 1000);
+            const double vector = fastest([&] { sink += runAll(text, out, Vector{}); });
+            const double bytewise = fastest([&] { sink += runAll(text, out, Bytewise{}); });
+            std::printf("utf8_vector_check: %zu bytes of %s: vector %.2f us, byte-wise %.2f us\n",
+                        text.size(), unit.name, vector / 1000, bytewise / 1000);
             if (vector * 2 > bytewise) ++slow;
         }
     }
@@ -181,6 +210,20 @@ int main(int argc, char** argv) {
             }
         }
     }
+    // Valid texts of every length up to 400 bytes, dense with characters above
+    // U+FFFF in either form between short ASCII runs: each is joined or split
+    // whole, with pairs and sequences across every 16-byte window edge.
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const std::size_t target = random() % 400;
+        const bool javaForm = random() % 2 == 0;
+        while (text.size() < target) {
+            const auto code = static_cast<std::uint32_t>(0x10000 + random() % (0x110000 - 0x10000));
+            text += javaForm ? surrogatePair(code) : utf8(code);
+            text += std::string(random() % 4, 'a');
+        }
+        check(text);
+    }
     // Random mixes of valid pieces with up to three faults.
     for (int round = 0; round < 40000; ++round) {
         std::string text;
@@ -199,10 +242,10 @@ int main(int argc, char** argv) {
 #else
     const bool vector = false;
 #endif
-    std::printf("utf8_check: %ld texts, %d differ; vector path %s\n", g_checked, g_failures,
+    std::printf("utf8_vector_check: %ld texts, %d differ; vector path %s\n", g_checked, g_failures,
                 vector ? "in use" : "not available here, byte-wise code compared to itself");
     if (vector && timing && !vectorPathIsTaken()) {
-        std::fprintf(stderr, "utf8_check: valid texts do not take the vector path\n");
+        std::fprintf(stderr, "utf8_vector_check: valid texts do not take the vector path\n");
         return 1;
     }
     return g_failures == 0 ? 0 : 1;

@@ -8,9 +8,11 @@ import java.util.Arrays;
  * Every native of JXelObject and JXelException on realistic inputs, next to the JNI
  * floors and to JNA calling the same agent operations.
  *
- * <p>Usage: Bench utf8|latin1 OUTPUT.tsv, with -Djxel.agent=path/to/libxelagtapi.so. The
+ * <p>Usage: Bench utf8|latin1|bridge OUTPUT.tsv [LABEL]. The utf8 and latin1 runs time the
+ * natives with the stand-in agent (-Djxel.agent=path/to/libxelagtapi.so, for JNA); the
  * latin1 run expects the agent started with XELAGT_CODESET=ISO-8859-1 and JNA told the
- * same (-Djna.encoding=ISO-8859-1).
+ * same (-Djna.encoding=ISO-8859-1). The bridge run expects java.library.path to hold the
+ * bridge beside the trivial agent and the baselines (build-bench/trivial-agent).
  */
 public final class Bench {
     static final String SHORT_ASCII = "Order 4711 shipped to Hamburg";
@@ -64,13 +66,19 @@ public final class Bench {
     }
 
     public static void main(String[] args) throws Exception {
-        if (args.length != 2 || !(args[0].equals("utf8") || args[0].equals("latin1"))) {
-            System.err.println("usage: Bench utf8|latin1 OUTPUT.tsv");
+        if (args.length < 2 || args.length > 3
+                || !(args[0].equals("utf8") || args[0].equals("latin1") || args[0].equals("bridge"))) {
+            System.err.println("usage: Bench utf8|latin1|bridge OUTPUT.tsv [LABEL]");
             System.exit(2);
+        }
+        Harness h = new Harness(args.length > 2 ? args[2] : args[0]);
+        if (args[0].equals("bridge")) {
+            bridge(h);
+            h.write(args[1]);
+            return;
         }
         String agentPath = System.getProperty("jxel.agent");
         expect(agentPath != null, "-Djxel.agent names libxelagtapi");
-        Harness h = new Harness(args[0]);
         if (args[0].equals("utf8")) {
             if (wanted("floor")) {
                 floors(h, "short ASCII", SHORT_ASCII);
@@ -100,6 +108,146 @@ public final class Bench {
             h.run();
         }
         h.write(args[1]);
+    }
+
+    /** Times a bridge native and its baseline in the same rounds, under one name. */
+    static void pair(Harness h, String name, Harness.Batch bridge, Harness.Batch baseline) {
+        h.measure("bridge", name, bridge);
+        h.measure("baseline", name, baseline);
+    }
+
+    /** Every timed native against its baseline, both on the trivial agent. */
+    static void bridge(Harness h) throws Exception {
+        JXelObject o = new JXelObject();
+        Baselines b = new Baselines();
+        final long handle = 1;
+        expect(o.XelGetLong(handle, NUMBER) == b.getLong(handle, NUMBER), "trivial agent");
+        pair(h, "XelDataType", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelDataType(handle);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.dataType(handle);
+            return s;
+        });
+        pair(h, "XelGetLong", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelGetLong(handle, NUMBER);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.getLong(handle, NUMBER);
+            return s;
+        });
+        pair(h, "XelSetLong", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelSetLong(handle, NUMBER, i);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.setLong(handle, NUMBER, i);
+            return s;
+        });
+        pair(h, "XelSetDouble", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelSetDouble(handle, REAL, i * 0.5);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.setDouble(handle, REAL, i * 0.5);
+            return s;
+        });
+        pair(h, "XelGetListLength", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelGetListLength(handle, LIST);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.getListLength(handle, LIST);
+            return s;
+        });
+        pair(h, "XelAddListElement", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelAddListElement(handle, LIST);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.addListElement(handle, LIST);
+            return s;
+        });
+        pair(h, "XelDeleteListElement", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelDeleteListElement(handle, LIST, i);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.deleteListElement(handle, LIST, i);
+            return s;
+        });
+        pair(h, "XelDataCreate", n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += o.XelDataCreate(1);
+            return s;
+        }, n -> {
+            long s = 0;
+            for (int i = 0; i < n; i++) s += b.dataCreate(1);
+            return s;
+        });
+        h.run();
+        // The getter's text is the agent's one text, so each text gets rounds of its own.
+        String[][] texts = {{"short ASCII", SHORT_ASCII}, {"1 KiB Latin-1-range text", kib(SHORT_LATIN1)}};
+        for (String[] t : texts) {
+            final String text = t[1];
+            Baselines.setAgentText(text);
+            expectStatus(o.XelGetString(handle, TEXT), "XelGetString");
+            expect(text.equals(o.myXelDataString), "XelGetString gives the agent's text");
+            expectStatus(b.getString(handle, TEXT), "baseline getString");
+            expect(text.equals(b.myXelDataString), "the baseline gives the agent's text");
+            expectStatus(o.XelSetString(handle, TEXT, text), "XelSetString");
+            pair(h, "XelGetString " + t[0], n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += o.XelGetString(handle, TEXT);
+                return s;
+            }, n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += b.getString(handle, TEXT);
+                return s;
+            });
+            pair(h, "XelSetString " + t[0], n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += o.XelSetString(handle, TEXT, text);
+                return s;
+            }, n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += b.setString(handle, TEXT, text);
+                return s;
+            });
+            h.run();
+        }
+        Baselines.setAgentText(SHORT_ASCII);
+        h.scaling("scaling", "pure Java loop (machine reference) 2 threads / 1", t -> n -> {
+            long s = t;
+            for (int i = 0; i < n; i++) s = s * 6364136223846793005L + i;
+            return s;
+        });
+        h.scaling("scaling", "XelGetLong 2 threads / 1", t -> {
+            JXelObject own = new JXelObject();
+            return n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += own.XelGetLong(handle, NUMBER);
+                return s;
+            };
+        });
+        h.scaling("scaling", "XelSetString short ASCII 2 threads / 1", t -> {
+            JXelObject own = new JXelObject();
+            String text = new String(SHORT_ASCII.toCharArray());
+            return n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += own.XelSetString(handle, TEXT, text);
+                return s;
+            };
+        });
     }
 
     /** -Djxel.bench.only=floor,native,jna,scaling picks sections (all by default). */

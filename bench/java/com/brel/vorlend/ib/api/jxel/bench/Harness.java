@@ -3,6 +3,7 @@ package com.brel.vorlend.ib.api.jxel.bench;
 import java.io.PrintWriter;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.List;
 import java.util.Locale;
 import java.util.concurrent.CyclicBarrier;
@@ -58,6 +59,7 @@ final class Harness {
 
     private final long warmupNanos;
     private final long roundNanos;
+    private final long scalingNanos;
     private final int rounds;
     private final int maxBatch;
     private final List<Result> results = new ArrayList<>();
@@ -68,6 +70,8 @@ final class Harness {
         this.label = label;
         this.warmupNanos = millis("jxel.bench.warmupMillis", 250) * 1_000_000L;
         this.roundNanos = millis("jxel.bench.roundMillis", 15) * 1_000_000L;
+        // Two threads need batches long enough that starting them is no part of the time.
+        this.scalingNanos = millis("jxel.bench.scalingMillis", 15) * 1_000_000L;
         this.rounds = (int) millis("jxel.bench.rounds", 15);
         this.maxBatch = (int) millis("jxel.bench.maxBatch", 4_000_000);
     }
@@ -160,14 +164,22 @@ final class Harness {
                 n = (int) Math.min(c.limit, n * 4L);
                 elapsed = timeOnce(c.batch, c.before, c.after, n);
             }
+            // Rounds sized by the fastest warm-up batch: a batch other work delayed would
+            // make them too short.
+            long fastest = Math.max(1, elapsed);
             long warmupEnd = System.nanoTime() + warmupNanos;
-            while (System.nanoTime() < warmupEnd) elapsed = timeOnce(c.batch, c.before, c.after, n);
-            c.calls = (int) Math.max(1, Math.min(maxBatch, (double) n * roundNanos / Math.max(1, elapsed)));
+            while (System.nanoTime() < warmupEnd) {
+                fastest = Math.min(fastest, Math.max(1, timeOnce(c.batch, c.before, c.after, n)));
+            }
+            c.calls = (int) Math.max(1, Math.min(maxBatch, (double) n * roundNanos / fastest));
             c.samples = new double[rounds];
             System.out.printf(Locale.ROOT, "  [%s] warmed up %s/%s%n", label, c.group, c.name);
         }
+        List<Case> reversed = new ArrayList<>(cases);
+        Collections.reverse(reversed);
         for (int r = 0; r < rounds; r++) {
-            for (Case c : cases) c.samples[r] = (double) timeRound(c) / c.calls;
+            // Each case goes first as often as last: what runs before it cannot favour it.
+            for (Case c : r % 2 == 0 ? cases : reversed) c.samples[r] = (double) timeRound(c) / c.calls;
         }
         for (Case c : cases) report(new Result(c.group, c.name, "ns", c.samples, c.calls));
         cases.clear();
@@ -184,7 +196,7 @@ final class Harness {
         // Warm up both threads' code paths and size the batch to one round.
         int n = 1024;
         long elapsed = 0;
-        while (elapsed < roundNanos && n < maxBatch) {
+        while (elapsed < scalingNanos && n < maxBatch) {
             n *= 2;
             long start = System.nanoTime();
             sink += batches[0].run(n);
@@ -220,8 +232,8 @@ final class Harness {
             threads[t].start();
         }
         int warmRounds = (int) Math.max(4, warmupNanos / Math.max(1, elapsed));
-        // Twice the rounds of the other cases: a ratio of two runs varies more.
-        int scalingRounds = 2 * rounds;
+        // Twice the rounds of the other cases (up to 60): a ratio of two runs varies more.
+        int scalingRounds = Math.min(2 * rounds, 60);
         int totalRounds = warmRounds + scalingRounds;
         double[] ratios = new double[scalingRounds];
         for (int r = 0; r < totalRounds; r++) {
