@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "standin.h"
+#include "xelagt_operations.h"
 
 namespace {
 
@@ -317,34 +318,34 @@ TEST_F(AgentTest, InjectedFailures) {
     xelagt_handle victim = make();
     auto txt = [](const char* t) { return t == nullptr ? kNull : 0; };
     const std::vector<std::pair<int32_t, std::function<int32_t()>>> ops = {
-        {XELAGT_OP_CREATE,
+        {XELAGT_OP_CREATE_DATA_OBJECT,
          [] {
              xelagt_handle n = 5;
              int32_t rc = xelagt_create_data_object(1, &n);
              return rc == kStatus && n == 0 ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_COPY,
+        {XELAGT_OP_COPY_DATA_OBJECT,
          [h] {
              xelagt_handle n = 5;
              int32_t rc = xelagt_copy_data_object(h, &n);
              return rc == kStatus && n == 0 ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_FREE,
+        {XELAGT_OP_FREE_DATA_OBJECT,
          [&victim] {
              xelagt_handle n = victim;
              int32_t rc = xelagt_free_data_object(&n);
              if (rc == XELAGT_OK) victim = make();
              return rc == kStatus && n == victim ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_TYPE, [h] { return xelagt_data_object_type(h); }},
-        {XELAGT_OP_GET_STRING, [&] { return txt(xelagt_get_string_attribute(h, 1)); }},
-        {XELAGT_OP_SET_STRING, [h] { return xelagt_set_string_attribute(h, 1, "s"); }},
-        {XELAGT_OP_GET_INTEGER, [h] { return xelagt_get_integer_attribute(h, 1); }},
-        {XELAGT_OP_SET_INTEGER, [h] { return xelagt_set_integer_attribute(h, 1, 7); }},
-        {XELAGT_OP_SET_DOUBLE, [h] { return xelagt_set_double_attribute(h, 1, 1.0); }},
+        {XELAGT_OP_DATA_OBJECT_TYPE, [h] { return xelagt_data_object_type(h); }},
+        {XELAGT_OP_GET_STRING_ATTRIBUTE, [&] { return txt(xelagt_get_string_attribute(h, 1)); }},
+        {XELAGT_OP_SET_STRING_ATTRIBUTE, [h] { return xelagt_set_string_attribute(h, 1, "s"); }},
+        {XELAGT_OP_GET_INTEGER_ATTRIBUTE, [h] { return xelagt_get_integer_attribute(h, 1); }},
+        {XELAGT_OP_SET_INTEGER_ATTRIBUTE, [h] { return xelagt_set_integer_attribute(h, 1, 7); }},
+        {XELAGT_OP_SET_DOUBLE_ATTRIBUTE, [h] { return xelagt_set_double_attribute(h, 1, 1.0); }},
         {XELAGT_OP_LIST_LENGTH, [h] { return xelagt_list_length(h, 2); }},
-        {XELAGT_OP_ADD_LIST, [h] { return xelagt_add_list_element(h, 3); }},
-        {XELAGT_OP_DELETE_LIST,
+        {XELAGT_OP_ADD_LIST_ELEMENT, [h] { return xelagt_add_list_element(h, 3); }},
+        {XELAGT_OP_DELETE_LIST_ELEMENT,
          [h] {
              return xelagt_add_list_element(h, 4) < 0 ? -1 : xelagt_delete_list_element(h, 4, 0);
          }},
@@ -360,7 +361,7 @@ TEST_F(AgentTest, InjectedFailures) {
              int32_t rc = xelagt_get_locale(&l);
              return (rc == kStatus) == (l == nullptr) ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_CONVERT,
+        {XELAGT_OP_CONVERT_TEXT,
          [] {
              auto [rc, out] = convert(819, 69, "x");
              return rc == kStatus && out == "<null>" ? rc : XELAGT_OK;
@@ -368,8 +369,9 @@ TEST_F(AgentTest, InjectedFailures) {
     };
     for (const auto& [op, call] : ops) {
         SCOPED_TRACE(op);
-        const bool text_op = op == XELAGT_OP_GET_STRING || op == XELAGT_OP_GET_LIST_STRING ||
-                             op == XELAGT_OP_ERROR_TEXT || op == XELAGT_OP_VERSION_TEXT;
+        const bool text_op = op == XELAGT_OP_GET_STRING_ATTRIBUTE ||
+                             op == XELAGT_OP_GET_LIST_STRING || op == XELAGT_OP_ERROR_TEXT ||
+                             op == XELAGT_OP_VERSION_TEXT;
         const int32_t failed = text_op ? kNull : kStatus;
         const int64_t objects = xelagt_test_live_objects();
         ASSERT_EQ(xelagt_test_fail_next(op, 2, kStatus), XELAGT_OK);
@@ -381,14 +383,16 @@ TEST_F(AgentTest, InjectedFailures) {
         ASSERT_EQ(xelagt_test_fail_next(op, 0, kStatus), XELAGT_OK);
         EXPECT_NE(call(), failed) << "count 0 cancels";
     }
-    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_CREATE, 1, kStatus), XELAGT_OK);
+    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_CREATE_DATA_OBJECT, 1, kStatus), XELAGT_OK);
     EXPECT_EQ(xelagt_get_integer_attribute(h, 1), 7) << "other operations are untouched";
     xelagt_test_reset_failures();
     EXPECT_EQ(xelagt_data_object_type(make(3)), 3) << "reset cancels";
-    for (int32_t op : {int32_t{XELAGT_OP_PREPARE_STATUS}, int32_t{XELAGT_OP_RELEASE}, 0, 999}) {
+    for (int32_t op :
+         {int32_t{XELAGT_OP_PREPARE_STATUS}, int32_t{XELAGT_OP_RELEASE_BUFFER}, 0, 999}) {
         EXPECT_EQ(xelagt_test_fail_next(op, 1, kStatus), XELAGT_ERR_BAD_ARGUMENT) << op;
     }
-    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_TYPE, -1, kStatus), XELAGT_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_DATA_OBJECT_TYPE, -1, kStatus),
+              XELAGT_ERR_BAD_ARGUMENT);
 }
 
 TEST_F(AgentTest, LocaleFollowsTheCodeSet) {
