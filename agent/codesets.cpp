@@ -59,15 +59,15 @@ int32_t startup_codeset() {
     const int32_t codeset = local != 0 ? local : XELAGT_CODESET_UTF8;
     if (set) {
 #if defined(_WIN32)
-        const char* origin = local != 0 ? "the ANSI code page's" : "the default,";
+        const char* origin = local != 0 ? "from the ANSI code page" : "(UTF-8), the default,";
 #else
-        const char* origin = local != 0 ? "the locale's" : "the default,";
+        const char* origin = local != 0 ? "from the locale" : "(UTF-8), the default,";
 #endif
         std::fprintf(stderr,
-                     "xelagtapi stand-in: XELAGT_CODESET=%s is not a code set it knows (UTF-8 or "
-                     "69, ISO-8859-1 or 819, WINDOWS-1252 or 1252, SHIFT_JIS or 932); it uses %s "
-                     "%d, instead\n",
-                     setting, origin, codeset);
+                     "xelagtapi stand-in: XELAGT_CODESET=%s names no code set it knows (UTF-8 or "
+                     "69, ISO-8859-1 or 819, WINDOWS-1252 or 1252, SHIFT_JIS or 932); using code "
+                     "set %d %s instead\n",
+                     setting, codeset, origin);
     }
     return codeset;
 }

@@ -1,5 +1,8 @@
 // Tests of the stand-in agent through its exported operations.
 #include <gtest/gtest.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -184,6 +187,21 @@ TEST_F(AgentTest, ReturnedTextOutlivesItsObject) {
     std::thread([other] { EXPECT_STREQ(xelagt_get_string_attribute(other, 1), "other"); }).join();
     EXPECT_STREQ(t, "kept by the caller");
 }
+
+#if defined(__GLIBC__)
+// A text is handed out in a buffer of the calling thread; after a large one, the
+// buffer of the next small one must not keep the large one's size.
+TEST_F(AgentTest, TextBufferShrinksAfterALargeText) {
+    xelagt_handle h = make();
+    const std::string large(16 << 20, 'x'), small(100, 'y');
+    xelagt_set_string_attribute(h, 1, large.c_str());
+    xelagt_set_string_attribute(h, 2, small.c_str());
+    ASSERT_EQ(text(xelagt_get_string_attribute(h, 1)), large);
+    char* kept = xelagt_get_string_attribute(h, 2);
+    ASSERT_EQ(text(kept), small);
+    EXPECT_LT(malloc_usable_size(kept), size_t{1} << 20);
+}
+#endif
 
 TEST_F(AgentTest, FixedTexts) {
     const std::pair<int32_t, const char*> known[] = {
@@ -416,21 +434,30 @@ TEST_F(AgentTest, LocaleFollowsTheCodeSet) {
 // The start-up code set is read once, so each case runs in a fresh process.
 TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A regular expression for the line an unknown setting gets.
+    const auto warning = [](const std::string& setting, const char* instead) {
+        return "xelagtapi stand-in: XELAGT_CODESET=" + setting +
+               " names no code set it knows \\(UTF-8 or 69, ISO-8859-1 or 819, WINDOWS-1252 or "
+               "1252, SHIFT_JIS or 932\\); using code set " +
+               instead + "\n";
+    };
     const struct {
         const char *setting, *lc_all, *lc_ctype, *lang;
         int32_t expected;
+        const char* instead;  // the end of the warning line; nullptr for none
     } cases[] = {
-        {"sjis", "", "", "ja_JP.UTF-8", 932},
-        {"Windows_1252", "", "", "", 1252},
-        {"iso-8859-1", "", "", "", 819},
-        {"latin1", "", "", "", 819},
-        {"932", "", "", "", 932},
-        {"1234", "", "", "de_DE.CP1252", 1252},
-        {"bogus", "", "", "ja_JP.Shift_JIS", 932},
-        {"", "de_DE.iso88591@euro", "x.SJIS", "x.CP1252", 819},
-        {"", "", "x.SJIS", "x.CP1252", 932},
-        {"", "C", "x.SJIS", "", 69},
-        {"", "", "", "", 69},
+        {"sjis", "", "", "ja_JP.UTF-8", 932, nullptr},
+        {"Windows_1252", "", "", "", 1252, nullptr},
+        {"iso-8859-1", "", "", "", 819, nullptr},
+        {"latin1", "", "", "", 819, nullptr},
+        {"932", "", "", "", 932, nullptr},
+        {"1234", "", "", "de_DE.CP1252", 1252, "1252 from the locale instead"},
+        {"bogus", "", "", "ja_JP.Shift_JIS", 932, "932 from the locale instead"},
+        {"ISO-8859-15", "", "", "", 69, "69 \\(UTF-8\\), the default, instead"},
+        {"", "de_DE.iso88591@euro", "x.SJIS", "x.CP1252", 819, nullptr},
+        {"", "", "x.SJIS", "x.CP1252", 932, nullptr},
+        {"", "C", "x.SJIS", "", 69, nullptr},
+        {"", "", "", "", 69, nullptr},
     };
     for (const auto& c : cases) {
         EXPECT_EXIT(
@@ -451,8 +478,8 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
                 std::exit(0);
             },
             ::testing::ExitedWithCode(0),
-            "codeset=" + std::to_string(c.expected) + " reset=" + std::to_string(c.expected) +
-                " ctype=C\n")
+            "^" + (c.instead ? warning(c.setting, c.instead) : "") + "codeset=" +
+                std::to_string(c.expected) + " reset=" + std::to_string(c.expected) + " ctype=C\n")
             << c.setting << " " << c.lc_all << " " << c.lc_ctype << " " << c.lang;
     }
 }
