@@ -17,6 +17,7 @@ endif()
 add_compile_definitions(JXEL_BUILDING_LIBRARY)
 
 # Import and export tables, C runtime, version resources, revision text.
+include(JXelOperations)  # JXEL_OPERATIONS_DIR: the generated .def
 add_test(NAME windows_binaries
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows_check_binaries.sh
           ${CMAKE_OBJDUMP} ${CMAKE_RC_COMPILER} $<TARGET_FILE:JXelAgtbase> $<TARGET_FILE:xelagtapi>
