@@ -1,4 +1,5 @@
 // control.cpp - test control: injected failures and suppressed conversion output.
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -16,6 +17,9 @@ struct Control {
     std::mutex mutex;
     std::map<int32_t, Injection> injections;  // by operation ordinal; only counts above 0
     int32_t no_output = 0;
+    // injections.size(), written under the mutex: every call asks, and most find none
+    // without taking the lock.
+    std::atomic<size_t> armed{0};
 };
 
 // Never destroyed: threads may still call in while the process exits.
@@ -35,11 +39,13 @@ bool failable(int32_t op) {
 
 bool take_failure(int32_t op, int32_t* status) noexcept {
     Control& c = control();
+    if (c.armed.load() == 0) return false;
     std::lock_guard<std::mutex> lock(c.mutex);
     auto it = c.injections.find(op);
     if (it == c.injections.end()) return false;
     *status = it->second.status;
     if (--it->second.count == 0) c.injections.erase(it);
+    c.armed.store(c.injections.size());
     return true;
 }
 
@@ -67,6 +73,7 @@ XELAGT_EXPORT_NAMED int32_t xelagt_test_fail_next(int32_t op, int32_t count, int
         } else {
             c.injections[op] = {count, status};
         }
+        c.armed.store(c.injections.size());
     } catch (...) {
         return XELAGT_ERR_OUT_OF_MEMORY;
     }
@@ -83,6 +90,7 @@ XELAGT_EXPORT_NAMED int32_t xelagt_test_no_output_next(int32_t count) {
 XELAGT_EXPORT_NAMED void xelagt_test_reset_failures(void) {
     std::lock_guard<std::mutex> lock(control().mutex);
     control().injections.clear();
+    control().armed.store(0);
     control().no_output = 0;
 }
 
