@@ -1,92 +1,60 @@
 // control.cpp - test control: injected failures and suppressed conversion output.
-#include "control.h"
-
+#include <atomic>
+#include <map>
 #include <mutex>
 
-#include "export.h"
-#include "standin.h"
+#include "agent.h"
 
 namespace xelagt {
-
-std::atomic<bool> g_failures_armed{false};
-
 namespace {
 
-// Operations that report a status or a text and so can be made to fail. The two
-// void operations (prepare status, release buffer) have nothing to report.
-constexpr int32_t kFailableOps[] = {XELAGT_OP_CREATE,
-                                    XELAGT_OP_FREE,
-                                    XELAGT_OP_GET_INTEGER,
-                                    XELAGT_OP_GET_STRING,
-                                    XELAGT_OP_SET_INTEGER,
-                                    XELAGT_OP_SET_STRING,
-                                    XELAGT_OP_SET_DOUBLE,
-                                    XELAGT_OP_ERROR_TEXT,
-                                    XELAGT_OP_COPY,
-                                    XELAGT_OP_TYPE,
-                                    XELAGT_OP_DELETE_LIST,
-                                    XELAGT_OP_ADD_LIST,
-                                    XELAGT_OP_LIST_LENGTH,
-                                    XELAGT_OP_GET_LIST_STRING,
-                                    XELAGT_OP_SET_LIST_STRING,
-                                    XELAGT_OP_VERSION_TEXT,
-                                    XELAGT_OP_GET_LOCALE,
-                                    XELAGT_OP_COMPONENT_SETUP,
-                                    XELAGT_OP_CONVERT};
-constexpr int kOpCount = sizeof(kFailableOps) / sizeof(kFailableOps[0]);
-
 struct Injection {
-    std::atomic<int32_t> count{0};
-    std::atomic<int32_t> status{0};
+    int32_t count;
+    int32_t status;
 };
 
-Injection g_injections[kOpCount];
-std::atomic<int32_t> g_no_output{0};
-// Serialises the writers of g_failures_armed, so clearing it after the last failure is
-// taken cannot hide one armed at the same time.
-std::mutex g_armed_mutex;
+struct Control {
+    std::mutex mutex;
+    std::map<int32_t, Injection> injections;  // by operation ordinal; only counts above 0
+    int32_t no_output = 0;
+    // injections.size(), written under the mutex: every call asks, and most find none
+    // without taking the lock.
+    std::atomic<size_t> armed{0};
+};
 
-int op_index(int32_t op) noexcept {
-    for (int i = 0; i < kOpCount; ++i) {
-        if (kFailableOps[i] == op) return i;
-    }
-    return -1;
+// Never destroyed: threads may still call in while the process exits.
+Control& control() {
+    static Control* const instance = new Control();
+    return *instance;
 }
 
-// Takes one from a positive counter; false when it is already 0.
-bool take_one(std::atomic<int32_t>& counter) noexcept {
-    int32_t n = counter.load(std::memory_order_acquire);
-    while (n > 0) {
-        if (counter.compare_exchange_weak(n, n - 1, std::memory_order_acq_rel)) return true;
-    }
-    return false;
-}
-
-void recompute_armed_locked() noexcept {
-    bool any = false;
-    for (const Injection& inj : g_injections) {
-        any = any || inj.count.load(std::memory_order_acquire) > 0;
-    }
-    g_failures_armed.store(any, std::memory_order_release);
+// Operations that report a status or a text; the two of kind "none" cannot fail.
+bool failable(int32_t op) {
+#define XELAGT_FAILABLE(ordinal, name, constant, kind) || (op == (ordinal) && #kind[0] != 'n')
+    return false XELAGT_OPERATIONS(XELAGT_FAILABLE);
+#undef XELAGT_FAILABLE
 }
 
 }  // namespace
 
-bool take_failure_armed(int32_t op, int32_t* status) noexcept {
-    int i = op_index(op);
-    if (i < 0) return false;
-    Injection& inj = g_injections[i];
-    if (!take_one(inj.count)) return false;
-    *status = inj.status.load(std::memory_order_acquire);
-    if (inj.count.load(std::memory_order_acquire) == 0) {
-        std::lock_guard<std::mutex> lock(g_armed_mutex);
-        recompute_armed_locked();
-    }
+bool take_failure(int32_t op, int32_t* status) noexcept {
+    Control& c = control();
+    if (c.armed.load() == 0) return false;
+    std::lock_guard<std::mutex> lock(c.mutex);
+    auto it = c.injections.find(op);
+    if (it == c.injections.end()) return false;
+    *status = it->second.status;
+    if (--it->second.count == 0) c.injections.erase(it);
+    c.armed.store(c.injections.size());
     return true;
 }
 
 bool take_no_output() noexcept {
-    return g_no_output.load(std::memory_order_relaxed) > 0 && take_one(g_no_output);
+    Control& c = control();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    if (c.no_output == 0) return false;
+    --c.no_output;
+    return true;
 }
 
 }  // namespace xelagt
@@ -96,31 +64,34 @@ using namespace xelagt;
 extern "C" {
 
 XELAGT_EXPORT_NAMED int32_t xelagt_test_fail_next(int32_t op, int32_t count, int32_t status) {
-    int i = op_index(op);
-    if (i < 0 || count < 0) return XELAGT_ERR_BAD_ARGUMENT;
-    std::lock_guard<std::mutex> lock(g_armed_mutex);
-    // Status first, so a caller that sees the count also sees its status.
-    g_injections[i].status.store(status, std::memory_order_release);
-    g_injections[i].count.store(count, std::memory_order_release);
-    if (count > 0) {
-        g_failures_armed.store(true, std::memory_order_release);
-    } else {
-        recompute_armed_locked();
+    if (!failable(op) || count < 0) return XELAGT_ERR_BAD_ARGUMENT;
+    Control& c = control();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    try {
+        if (count == 0) {
+            c.injections.erase(op);
+        } else {
+            c.injections[op] = {count, status};
+        }
+        c.armed.store(c.injections.size());
+    } catch (...) {
+        return XELAGT_ERR_OUT_OF_MEMORY;
     }
     return XELAGT_OK;
 }
 
 XELAGT_EXPORT_NAMED int32_t xelagt_test_no_output_next(int32_t count) {
     if (count < 0) return XELAGT_ERR_BAD_ARGUMENT;
-    g_no_output.store(count, std::memory_order_release);
+    std::lock_guard<std::mutex> lock(control().mutex);
+    control().no_output = count;
     return XELAGT_OK;
 }
 
 XELAGT_EXPORT_NAMED void xelagt_test_reset_failures(void) {
-    std::lock_guard<std::mutex> lock(g_armed_mutex);
-    for (Injection& inj : g_injections) inj.count.store(0, std::memory_order_release);
-    g_no_output.store(0, std::memory_order_release);
-    g_failures_armed.store(false, std::memory_order_release);
+    std::lock_guard<std::mutex> lock(control().mutex);
+    control().injections.clear();
+    control().armed.store(0);
+    control().no_output = 0;
 }
 
 }  // extern "C"

@@ -33,13 +33,13 @@
  *  error text             a text for 0 and every code below, NULL otherwise
  *  version text           XELAGT_STANDIN_VERSION_TEXT
  *  prepare status         zeroes the record
- *  component setup        0 (the component name is remembered per thread)
+ *  component setup        0
  *  get locale             0 and *locale set, or BAD_ARGUMENT (locale NULL)
  *  convert text           0 with *output NULL when target == source; 0 with
  *                         a new text; BAD_ARGUMENT (NULL input or output
  *                         slot), UNKNOWN_CODESET, CONVERSION (the input is
  *                         not valid in the source or not representable in
- *                         the target code set)
+ *                         the target code set, see below)
  *  release buffer         frees converted texts, NULL and any malloc'd buffer
  */
 #ifndef XELAGT_STANDIN_H
@@ -70,7 +70,18 @@ enum {
 #define XELAGT_TYPE_MIN 1
 #define XELAGT_TYPE_MAX 99
 
-/* Code sets the stand-in knows (agent numbering). */
+/*
+ * Code sets the stand-in knows (agent numbering), besides XELAGT_CODESET_UTF8.
+ * The local code set at start-up comes from the environment variable
+ * XELAGT_CODESET (a number, or one of UTF-8, ISO-8859-1, WINDOWS-1252,
+ * SHIFT_JIS, case and '-'/'_' insensitive), else from the process's locale
+ * variables (Linux) or ANSI code page (Windows), else it is UTF-8. A setting
+ * that names no code set above is reported in one line on standard error and
+ * otherwise ignored.
+ *
+ * A conversion into a code set other than UTF-8 succeeds only when its result
+ * converts back to the input unchanged.
+ */
 #define XELAGT_CODESET_ISO_8859_1 819
 #define XELAGT_CODESET_WINDOWS_1252 1252
 #define XELAGT_CODESET_SHIFT_JIS 932
@@ -78,47 +89,21 @@ enum {
 #define XELAGT_STANDIN_VERSION_TEXT "xelagtapi stand-in 1.0"
 
 /*
- * The local code set at start-up: the environment variable XELAGT_CODESET
- * (a number, or one of UTF-8, ISO-8859-1, WINDOWS-1252, SHIFT_JIS, case and
- * '-'/'_' insensitive), else the code set of the process's locale, else UTF-8.
+ * ---- Test control: exported by name, not part of the agent's operations. ----
+ * An operation is named by its ordinal (agentapi/operations.txt; the build
+ * generates xelagt_operations.h with XELAGT_OP_<NAME> for each).
  */
-
-/* ---- Test control: exported by name, not part of the agent's operations. ---- */
-
-/* Ordinals of the operations, used to name them in test control. */
-enum {
-    XELAGT_OP_CREATE = 20,
-    XELAGT_OP_FREE = 21,
-    XELAGT_OP_GET_INTEGER = 22,
-    XELAGT_OP_GET_STRING = 23,
-    XELAGT_OP_SET_INTEGER = 24,
-    XELAGT_OP_SET_STRING = 25,
-    XELAGT_OP_SET_DOUBLE = 28,
-    XELAGT_OP_ERROR_TEXT = 35,
-    XELAGT_OP_COPY = 36,
-    XELAGT_OP_TYPE = 41,
-    XELAGT_OP_DELETE_LIST = 42,
-    XELAGT_OP_ADD_LIST = 43,
-    XELAGT_OP_LIST_LENGTH = 44,
-    XELAGT_OP_GET_LIST_STRING = 45,
-    XELAGT_OP_SET_LIST_STRING = 46,
-    XELAGT_OP_VERSION_TEXT = 90,
-    XELAGT_OP_PREPARE_STATUS = 210,
-    XELAGT_OP_GET_LOCALE = 344,
-    XELAGT_OP_COMPONENT_SETUP = 348,
-    XELAGT_OP_CONVERT = 365,
-    XELAGT_OP_RELEASE = 529
-};
 
 /* Change the local code set; returns 0 or XELAGT_ERR_UNKNOWN_CODESET. */
 int32_t xelagt_test_set_codeset(int32_t codeset);
 /* The current local code set. */
 int32_t xelagt_test_codeset(void);
 /*
- * Make the next `count` calls of operation `op` (an XELAGT_OP_ ordinal) fail,
- * process-wide: status operations return `status`; text operations return
- * NULL; get locale leaves *locale NULL and returns `status`; convert text
- * returns `status` without output. count 0 cancels.
+ * Make the next `count` calls of operation `op` fail, process-wide: status
+ * operations return `status`; text operations return NULL; get locale leaves
+ * *locale NULL and returns `status`; convert text returns `status` without
+ * output. count 0 cancels. Prepare status and release buffer cannot fail:
+ * XELAGT_ERR_BAD_ARGUMENT, as for an unknown op or a negative count.
  */
 int32_t xelagt_test_fail_next(int32_t op, int32_t count, int32_t status);
 /* Make the next `count` successful convert-text calls give no output. */

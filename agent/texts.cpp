@@ -1,27 +1,22 @@
-// texts.cpp - error and version texts, the per-thread text buffer, status records and
+// texts.cpp - the per-thread text buffer, error and version texts, status records and
 // component set-up.
 #include <cstring>
 #include <new>
-#include <string>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 
-#include "control.h"
-#include "export.h"
-#include "standin.h"
-#include "text_buffer.h"
+#include "agent.h"
 
 namespace xelagt {
-
 namespace {
 
 #if defined(_WIN32)
-// mingw's emulated thread_local frees a thread's storage before it runs the
-// destructors of the objects in it, a double free at every thread exit: the
-// buffer lives in a fiber-local slot instead, whose callback frees it.
+// mingw's emulated thread_local frees a thread's storage before it runs the destructors
+// of the objects in it, a double free at every thread exit: the buffer lives in a
+// fiber-local slot instead, whose callback frees it.
 void WINAPI free_thread_text(void* text) { delete static_cast<std::string*>(text); }
 
 std::string& thread_text() {
@@ -38,18 +33,36 @@ std::string& thread_text() {
     return *text;
 }
 #else
-thread_local std::string t_text;
-
-std::string& thread_text() { return t_text; }
+std::string& thread_text() {
+    thread_local std::string text;
+    return text;
+}
 #endif
 
-// The name the calling thread announced itself with; truncated to fit.
-thread_local char t_component[128];
+const struct {
+    int32_t status;
+    const char* text;
+} kErrorTexts[] = {
+    {XELAGT_OK, "success"},
+    {XELAGT_ERR_INVALID_HANDLE, "invalid data object handle"},
+    {XELAGT_ERR_INVALID_TYPE, "unknown data object type"},
+    {XELAGT_ERR_NULL_TEXT, "no text given"},
+    {XELAGT_ERR_NOT_A_LIST, "attribute is not a list"},
+    {XELAGT_ERR_NO_ELEMENT, "no such list element"},
+    {XELAGT_ERR_CONVERSION, "text cannot be converted"},
+    {XELAGT_ERR_UNKNOWN_CODESET, "unknown code set"},
+    {XELAGT_ERR_BAD_ARGUMENT, "invalid argument"},
+    {XELAGT_ERR_OUT_OF_MEMORY, "out of memory"},
+    {XELAGT_ERR_INJECTED, "failure injected by test control"},
+};
 
 }  // namespace
 
 char* hand_out(const std::string& text) {
     std::string& buffer = thread_text();
+    // A buffer far larger than the text is given back: one large text must not keep its
+    // memory for the rest of the thread's life.
+    if (buffer.capacity() > 2 * text.size() + 4096) std::string().swap(buffer);
     buffer.assign(text);
     return buffer.data();
 }
@@ -60,49 +73,14 @@ using namespace xelagt;
 
 extern "C" {
 
+// The two below return char* to match the agent, but callers must not write through it.
 XELAGT_EXPORT char* xelagt_error_text(int32_t status) {
     int32_t injected;
     if (take_failure(XELAGT_OP_ERROR_TEXT, &injected)) return nullptr;
-    const char* text = nullptr;
-    switch (status) {
-        case XELAGT_OK:
-            text = "success";
-            break;
-        case XELAGT_ERR_INVALID_HANDLE:
-            text = "invalid data object handle";
-            break;
-        case XELAGT_ERR_INVALID_TYPE:
-            text = "unknown data object type";
-            break;
-        case XELAGT_ERR_NULL_TEXT:
-            text = "no text given";
-            break;
-        case XELAGT_ERR_NOT_A_LIST:
-            text = "attribute is not a list";
-            break;
-        case XELAGT_ERR_NO_ELEMENT:
-            text = "no such list element";
-            break;
-        case XELAGT_ERR_CONVERSION:
-            text = "text cannot be converted";
-            break;
-        case XELAGT_ERR_UNKNOWN_CODESET:
-            text = "unknown code set";
-            break;
-        case XELAGT_ERR_BAD_ARGUMENT:
-            text = "invalid argument";
-            break;
-        case XELAGT_ERR_OUT_OF_MEMORY:
-            text = "out of memory";
-            break;
-        case XELAGT_ERR_INJECTED:
-            text = "failure injected by test control";
-            break;
-        default:
-            break;
+    for (const auto& entry : kErrorTexts) {
+        if (entry.status == status) return const_cast<char*>(entry.text);
     }
-    // The operation returns char* but callers must not write through it.
-    return const_cast<char*>(text);
+    return nullptr;
 }
 
 XELAGT_EXPORT char* xelagt_version_text(void) {
@@ -115,22 +93,9 @@ XELAGT_EXPORT void xelagt_prepare_status(xelagt_status* status) {
     if (status != nullptr) std::memset(status, 0, sizeof(*status));
 }
 
-XELAGT_EXPORT int32_t xelagt_component_setup(int32_t reserved, const char* component,
-                                             int32_t flags) {
-    (void)reserved;
-    (void)flags;
+XELAGT_EXPORT int32_t xelagt_component_setup(int32_t, const char*, int32_t) {
     int32_t status;
-    if (take_failure(XELAGT_OP_COMPONENT_SETUP, &status)) return status;
-    if (component == nullptr) {
-        t_component[0] = '\0';
-    } else {
-        size_t n = 0;
-        for (; n + 1 < sizeof(t_component) && component[n] != '\0'; ++n) {
-            t_component[n] = component[n];
-        }
-        t_component[n] = '\0';
-    }
-    return XELAGT_OK;
+    return take_failure(XELAGT_OP_COMPONENT_SETUP, &status) ? status : XELAGT_OK;
 }
 
 }  // extern "C"

@@ -4,7 +4,8 @@
  *
  * Any library that exports these 21 functions with the behaviour described
  * here can stand in for the agent: on Linux it is found by name, on Windows
- * the bridge imports every operation by ordinal (see xelagtapi.def).
+ * the bridge imports every operation by ordinal (agentapi/operations.txt in
+ * the source tree lists them).
  *
  * Conventions:
  *  - handles are 64-bit opaque values, 0 means "no object";
@@ -38,58 +39,58 @@ typedef struct {
 
 #define XELAGT_CODESET_UTF8 69
 
-/* Ordinal 20: create a data object of the given type. 0 = *handle written. */
+/* Create a data object of the given type. 0 = *handle written. */
 int32_t xelagt_create_data_object(int32_t type, xelagt_handle* handle);
-/* Ordinal 36: copy a data object. 0 = *copy written; source is untouched. */
+/* Copy a data object. 0 = *copy written; source is untouched. */
 int32_t xelagt_copy_data_object(xelagt_handle source, xelagt_handle* copy);
-/* Ordinal 21: free the data object *handle names. 0 = freed. */
+/* Free the data object *handle names. 0 = freed. */
 int32_t xelagt_free_data_object(xelagt_handle* handle);
-/* Ordinal 41: the type of a data object. */
+/* The type of a data object. */
 int32_t xelagt_data_object_type(xelagt_handle handle);
 
-/* Ordinal 23: text of a string attribute, or NULL; the agent keeps it. */
+/* Text of a string attribute, or NULL; the agent keeps it. */
 char* xelagt_get_string_attribute(xelagt_handle handle, int32_t attribute);
-/* Ordinal 25: set a string attribute; text may be NULL; the agent copies it. */
+/* Set a string attribute; text may be NULL; the agent copies it. */
 int32_t xelagt_set_string_attribute(xelagt_handle handle, int32_t attribute, const char* text);
-/* Ordinal 22: value of an integer attribute. */
+/* Value of an integer attribute. */
 int32_t xelagt_get_integer_attribute(xelagt_handle handle, int32_t attribute);
-/* Ordinal 24: set an integer attribute. */
+/* Set an integer attribute. */
 int32_t xelagt_set_integer_attribute(xelagt_handle handle, int32_t attribute, int32_t value);
-/* Ordinal 28: set a floating-point attribute. */
+/* Set a floating-point attribute. */
 int32_t xelagt_set_double_attribute(xelagt_handle handle, int32_t attribute, double value);
 
-/* Ordinal 44: number of elements of a list attribute. */
+/* Number of elements of a list attribute. */
 int32_t xelagt_list_length(xelagt_handle handle, int32_t attribute);
-/* Ordinal 43: append an element to a list attribute. */
+/* Append an element to a list attribute. */
 int32_t xelagt_add_list_element(xelagt_handle handle, int32_t attribute);
-/* Ordinal 42: delete the element of a list attribute that selector names. */
+/* Delete the element of a list attribute that selector names. */
 int32_t xelagt_delete_list_element(xelagt_handle handle, int32_t attribute, int32_t selector);
-/* Ordinal 45: text of a list element field, or NULL; the agent keeps it. */
+/* Text of a list element field, or NULL; the agent keeps it. */
 char* xelagt_get_list_string(xelagt_handle handle, int32_t attribute, int32_t first,
                              int32_t second);
-/* Ordinal 46: set the text of a list element field; text may be NULL. */
+/* Set the text of a list element field; text may be NULL. */
 int32_t xelagt_set_list_string(xelagt_handle handle, int32_t attribute, int32_t first,
                                int32_t second, const char* text);
 
-/* Ordinal 35: the text for a status code, or NULL; the agent keeps it. */
+/* The text for a status code, or NULL; the agent keeps it. */
 char* xelagt_error_text(int32_t status);
-/* Ordinal 90: the agent's version text, or NULL; the agent keeps it. */
+/* The agent's version text, or NULL; the agent keeps it. */
 char* xelagt_version_text(void);
 
-/* Ordinal 210: prepare a status record for xelagt_convert_text. */
+/* Prepare a status record for xelagt_convert_text. */
 void xelagt_prepare_status(xelagt_status* status);
-/* Ordinal 348: announce the calling component. */
+/* Announce the calling component. */
 int32_t xelagt_component_setup(int32_t reserved, const char* component, int32_t flags);
-/* Ordinal 344: point *locale at the agent's locale record (or NULL). */
+/* Point *locale at the agent's locale record (or NULL). */
 int32_t xelagt_get_locale(const xelagt_locale** locale);
 /*
- * Ordinal 365: convert input from the source code set to the target code set.
+ * Convert input from the source code set to the target code set.
  * 0 = success; *output then holds a new text to be released with
  * xelagt_release_buffer, or stays NULL when no conversion was needed.
  */
 int32_t xelagt_convert_text(int32_t target, int32_t source, char** output, const char* input,
                             xelagt_status* status);
-/* Ordinal 529: release a converted text; accepts NULL and any malloc'd buffer. */
+/* Release a converted text; accepts NULL and any malloc'd buffer. */
 void xelagt_release_buffer(void* buffer);
 
 #ifdef __cplusplus

@@ -9,7 +9,8 @@
 #
 #   jxel_operations_header(OUT)
 #     writes a C header with XELAGT_OPERATIONS(X), calling
-#     X(ordinal, name, CONSTANT, kind) for every operation.
+#     X(ordinal, name, CONSTANT, kind) for every operation, and an enum of
+#     XELAGT_OP_<CONSTANT> = ordinal.
 set(JXEL_OPERATIONS_FILE ${CMAKE_CURRENT_LIST_DIR}/../agentapi/operations.txt)
 cmake_path(NORMAL_PATH JXEL_OPERATIONS_FILE)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${JXEL_OPERATIONS_FILE})
@@ -40,6 +41,13 @@ function(jxel_read_operations)
   set(JXEL_OP_CONSTANTS ${constants} PARENT_SCOPE)
 endfunction()
 
+# Writes content to path, leaving the file (and its time stamp) alone when it is the same.
+function(jxel_write_if_changed path content)
+  file(WRITE ${path}.new "${content}")
+  file(COPY_FILE ${path}.new ${path} ONLY_IF_DIFFERENT)
+  file(REMOVE ${path}.new)
+endfunction()
+
 function(jxel_operations_header out)
   jxel_read_operations()
   set(content "/* Generated from agentapi/operations.txt; do not edit. */\n")
@@ -48,7 +56,36 @@ function(jxel_operations_header out)
                                                   JXEL_OP_CONSTANTS)
     string(APPEND content " \\\n    X(${ordinal}, ${name}, ${constant}, ${kind})")
   endforeach()
-  file(CONFIGURE OUTPUT ${out} CONTENT "${content}\n")
+  string(APPEND content "\n#define XELAGT_OP_ENUMERATOR(ordinal, name, constant, kind) XELAGT_OP_##constant = ordinal,\n"
+                        "enum { XELAGT_OPERATIONS(XELAGT_OP_ENUMERATOR) };\n"
+                        "#undef XELAGT_OP_ENUMERATOR\n")
+  jxel_write_if_changed(${out} "${content}")
+endfunction()
+
+# Where jxel_generate_operations() writes; also read by JXelWindowsBuild.cmake.
+set(JXEL_OPERATIONS_DIR ${CMAKE_BINARY_DIR}/generated/agentapi)
+
+#   jxel_generate_operations()
+#     writes into JXEL_OPERATIONS_DIR what the build takes from the table:
+#       xelagt_operations.h  XELAGT_OPERATIONS(X) and the XELAGT_OP_<CONSTANT> ordinals
+#       xelagtapi.def        the Windows ordinal table, every operation NONAME
+#       xelagtapi.map        the Linux version script: the operations and test control
+function(jxel_generate_operations)
+  jxel_read_operations()
+  set(dir ${JXEL_OPERATIONS_DIR})
+  jxel_operations_header(${dir}/xelagt_operations.h)
+
+  set(def "; Generated from agentapi/operations.txt; do not edit.\n")
+  string(APPEND def "; The bridge imports every operation by ordinal only (NONAME).\n")
+  string(APPEND def "LIBRARY libxelagtapi.dll\nEXPORTS\n")
+  set(map "/* Generated from agentapi/operations.txt; do not edit. Anonymous node: no symbol versions. */\n{\n  global:\n")
+  foreach(ordinal name IN ZIP_LISTS JXEL_OP_ORDINALS JXEL_OP_NAMES)
+    string(APPEND def "    ${name} @${ordinal} NONAME\n")
+    string(APPEND map "    ${name};\n")
+  endforeach()
+  string(APPEND map "    xelagt_test_*;\n  local: *;\n};\n")
+  jxel_write_if_changed(${dir}/xelagtapi.def "${def}")
+  jxel_write_if_changed(${dir}/xelagtapi.map "${map}")
 endfunction()
 
 # jxel_stub_agent(<target> <folder> [WITHOUT <operation>])

@@ -42,10 +42,13 @@ endfunction()
 
 # jxel_link_agent_by_ordinal(<target>)
 # Links the target against libxelagtapi.dll through an import library made from
-# agentapi/xelagtapi.def: every operation is NONAME there, so the DLL imports
-# them by ordinal only, whatever library stands in for the agent at run time.
+# the .def generated from agentapi/operations.txt: every operation is NONAME
+# there, so the DLL imports them by ordinal only, whatever library stands in
+# for the agent at run time.
 function(jxel_link_agent_by_ordinal target)
-  set(def ${PROJECT_SOURCE_DIR}/agentapi/xelagtapi.def)
+  include(JXelOperations)
+  jxel_generate_operations()
+  set(def ${JXEL_OPERATIONS_DIR}/xelagtapi.def)
   set(dir ${CMAKE_BINARY_DIR}/agent-ordinals)
   if(MSVC)
     set(implib ${dir}/xelagtapi.lib)

@@ -16,6 +16,7 @@
 
 #include "fuzz_text.h"
 #include "standin.h"
+#include "xelagt_operations.h"
 
 using jxel::fuzz::fail;
 
@@ -64,27 +65,15 @@ struct Injection {
     std::int32_t status = 0;
 };
 
-constexpr std::int32_t kFailableOps[] = {XELAGT_OP_CREATE,
-                                         XELAGT_OP_FREE,
-                                         XELAGT_OP_GET_INTEGER,
-                                         XELAGT_OP_GET_STRING,
-                                         XELAGT_OP_SET_INTEGER,
-                                         XELAGT_OP_SET_STRING,
-                                         XELAGT_OP_SET_DOUBLE,
-                                         XELAGT_OP_ERROR_TEXT,
-                                         XELAGT_OP_COPY,
-                                         XELAGT_OP_TYPE,
-                                         XELAGT_OP_DELETE_LIST,
-                                         XELAGT_OP_ADD_LIST,
-                                         XELAGT_OP_LIST_LENGTH,
-                                         XELAGT_OP_GET_LIST_STRING,
-                                         XELAGT_OP_SET_LIST_STRING,
-                                         XELAGT_OP_VERSION_TEXT,
-                                         XELAGT_OP_GET_LOCALE,
-                                         XELAGT_OP_COMPONENT_SETUP,
-                                         XELAGT_OP_CONVERT};
-// The two void operations have no way to report a failure.
-constexpr std::int32_t kVoidOps[] = {XELAGT_OP_PREPARE_STATUS, XELAGT_OP_RELEASE};
+// The operations table; those of kind "none" have no way to report a failure.
+struct Operation {
+    std::int32_t ordinal;
+    bool failable;
+};
+#define JXEL_OPERATION(ordinal, name, constant, kind) {ordinal, #kind[0] != 'n'},
+constexpr Operation kOperations[] = {XELAGT_OPERATIONS(JXEL_OPERATION)};
+#undef JXEL_OPERATION
+constexpr std::size_t kOperationCount = sizeof kOperations / sizeof kOperations[0];
 constexpr std::int32_t kCodesets[] = {XELAGT_CODESET_UTF8, XELAGT_CODESET_ISO_8859_1,
                                       XELAGT_CODESET_WINDOWS_1252, XELAGT_CODESET_SHIFT_JIS};
 
@@ -258,7 +247,7 @@ class Run {
         xelagt_handle h = 0x7777;
         const std::int32_t status = xelagt_create_data_object(type, noSlot ? nullptr : &h);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_CREATE, &injectedStatus)) {
+        if (injected(XELAGT_OP_CREATE_DATA_OBJECT, &injectedStatus)) {
             expect(status, injectedStatus, "create: injected");
             if (!noSlot) expect<xelagt_handle>(h, 0, "create: injected handle");
             return;
@@ -278,7 +267,7 @@ class Run {
         xelagt_handle h = 0x7777;
         const std::int32_t status = xelagt_copy_data_object(source, &h);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_COPY, &injectedStatus)) {
+        if (injected(XELAGT_OP_COPY_DATA_OBJECT, &injectedStatus)) {
             expect(status, injectedStatus, "copy: injected");
             return expect<xelagt_handle>(h, 0, "copy: injected handle");
         }
@@ -298,7 +287,7 @@ class Run {
         const xelagt_handle given = h;
         const std::int32_t status = xelagt_free_data_object(&h);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_FREE, &injectedStatus)) {
+        if (injected(XELAGT_OP_FREE_DATA_OBJECT, &injectedStatus)) {
             return expect(status, injectedStatus, "free: injected");
         }
         if (find(given) == nullptr) {
@@ -315,7 +304,7 @@ class Run {
         const xelagt_handle h = handle();
         const std::int32_t result = xelagt_data_object_type(h);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_TYPE, &injectedStatus))
+        if (injected(XELAGT_OP_DATA_OBJECT_TYPE, &injectedStatus))
             return expect(result, injectedStatus, "type: injected");
         const Object* object = find(h);
         expect(result, object ? object->type : std::int32_t{XELAGT_ERR_INVALID_HANDLE}, "type");
@@ -329,7 +318,7 @@ class Run {
         const std::int32_t status =
             xelagt_set_string_attribute(h, attr, null ? nullptr : text.c_str());
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_SET_STRING, &injectedStatus)) {
+        if (injected(XELAGT_OP_SET_STRING_ATTRIBUTE, &injectedStatus)) {
             return expect(status, injectedStatus, "set string: injected");
         }
         Object* object = find(h);
@@ -345,7 +334,7 @@ class Run {
         const std::int32_t attr = attribute();
         const char* text = xelagt_get_string_attribute(h, attr);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_GET_STRING, &injectedStatus)) {
+        if (injected(XELAGT_OP_GET_STRING_ATTRIBUTE, &injectedStatus)) {
             return expectText(text, std::nullopt, "get string: injected");
         }
         const Object* object = find(h);
@@ -361,7 +350,7 @@ class Run {
         const std::int32_t value = in_.i32();
         const std::int32_t status = xelagt_set_integer_attribute(h, attr, value);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_SET_INTEGER, &injectedStatus)) {
+        if (injected(XELAGT_OP_SET_INTEGER_ATTRIBUTE, &injectedStatus)) {
             return expect(status, injectedStatus, "set integer: injected");
         }
         Object* object = find(h);
@@ -376,7 +365,7 @@ class Run {
         const std::int32_t attr = attribute();
         const std::int32_t value = xelagt_get_integer_attribute(h, attr);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_GET_INTEGER, &injectedStatus)) {
+        if (injected(XELAGT_OP_GET_INTEGER_ATTRIBUTE, &injectedStatus)) {
             return expect(value, injectedStatus, "get integer: injected");
         }
         const Object* object = find(h);
@@ -394,7 +383,7 @@ class Run {
         std::memcpy(&value, &bits, sizeof value);  // NaNs and infinities too
         const std::int32_t status = xelagt_set_double_attribute(h, attr, value);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_SET_DOUBLE, &injectedStatus)) {
+        if (injected(XELAGT_OP_SET_DOUBLE_ATTRIBUTE, &injectedStatus)) {
             return expect(status, injectedStatus, "set double: injected");
         }
         expect(status, find(h) ? 0 : std::int32_t{XELAGT_ERR_INVALID_HANDLE}, "set double");
@@ -421,7 +410,7 @@ class Run {
         const std::int32_t attr = attribute();
         const std::int32_t index = xelagt_add_list_element(h, attr);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_ADD_LIST, &injectedStatus))
+        if (injected(XELAGT_OP_ADD_LIST_ELEMENT, &injectedStatus))
             return expect(index, injectedStatus, "add: injected");
         Object* object = find(h);
         if (object == nullptr)
@@ -437,7 +426,7 @@ class Run {
         const std::int32_t sel = selector();
         const std::int32_t result = xelagt_delete_list_element(h, attr, sel);
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_DELETE_LIST, &injectedStatus)) {
+        if (injected(XELAGT_OP_DELETE_LIST_ELEMENT, &injectedStatus)) {
             return expect(result, injectedStatus, "delete: injected");
         }
         Object* object = find(h);
@@ -568,7 +557,7 @@ class Run {
         expect(recorded, *status, "convert: status record");
 
         std::int32_t injectedStatus;
-        if (injected(XELAGT_OP_CONVERT, &injectedStatus)) {
+        if (injected(XELAGT_OP_CONVERT_TEXT, &injectedStatus)) {
             expect(*status, injectedStatus, "convert: injected");
             if (!noSlot && output != nullptr) fail("convert: injected failure gave output");
             return std::nullopt;
@@ -622,7 +611,7 @@ class Run {
             fail("convert: Latin-1 to UTF-8 failed", text);
         }
         // What went one way comes back the other, unless test control would interfere.
-        if (!output || injections_[XELAGT_OP_CONVERT].count != 0 || noOutput_ != 0) return;
+        if (!output || injections_[XELAGT_OP_CONVERT_TEXT].count != 0 || noOutput_ != 0) return;
         if (target == XELAGT_CODESET_UTF8 && !jxel::fuzz::isStandardUtf8(*output)) {
             fail("convert: invalid UTF-8 made", text);
         }
@@ -635,21 +624,16 @@ class Run {
 
     void injectFailure() {
         const std::uint8_t pick = in_.u8();
-        std::int32_t op;
-        if (pick < 200) {
-            op = kFailableOps[pick % 19];
-        } else if (pick < 240) {
-            op = kVoidOps[pick % 2];
-        } else {
-            op = in_.i32();
-        }
+        const std::int32_t op =
+            pick < 240 ? kOperations[pick % kOperationCount].ordinal : in_.i32();
         const std::int32_t count = static_cast<std::int32_t>(in_.u8() % 4) - (pick == 199 ? 2 : 0);
         const std::uint8_t statusPick = in_.u8();
         const std::int32_t status =
             statusPick < 200 ? -static_cast<std::int32_t>(statusPick % 12) : in_.i32();
         const std::int32_t result = xelagt_test_fail_next(op, count, status);
         bool failable = false;
-        for (std::int32_t f : kFailableOps) failable = failable || f == op;
+        for (const Operation& o : kOperations)
+            failable = failable || (o.ordinal == op && o.failable);
         if (!failable || count < 0)
             return expect(result, std::int32_t{XELAGT_ERR_BAD_ARGUMENT}, "fail next: refused");
         expect(result, std::int32_t{0}, "fail next");

@@ -4,9 +4,12 @@
 // in CP932, for a few characters it maps one way only.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <utility>
 
 #include "standin.h"
+#include "text_encoding.h"
 
 namespace {
 
@@ -77,5 +80,37 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ShiftJisKanjiAndKana", kSjis, "\xE8\xA1\xA8\xE7\xA4\xBA\xEF\xBD\xB1 ABC\\~", true},
         Case{"ShiftJisVendorRow", kSjis, "\xE2\x91\xA0\xE2\x88\x91\xE7\xBA\x8A", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every character alone: what a code set takes must come back unchanged. Each code
+// set holds at least its single-byte characters (Shift_JIS: ASCII and the
+// half-width katakana), so an agent that refuses everything fails too.
+TEST(StandinCodesetSweep, EveryAcceptedCharacterComesBack) {
+    for (const auto& [codeset, least] :
+         {std::pair<std::int32_t, int>{kLatin1, 255}, {k1252, 250}, {kSjis, 7000}}) {
+        int accepted = 0;
+        std::string altered;
+        for (std::uint32_t c = 1; c <= 0x10FFFF; c = c == 0xD7FF ? 0xE000 : c + 1) {
+            const std::string utf8 = jxel::test::utf8Of(c);
+            char* local = nullptr;
+            if (xelagt_convert_text(codeset, XELAGT_CODESET_UTF8, &local, utf8.c_str(), nullptr) !=
+                XELAGT_OK) {
+                continue;
+            }
+            ++accepted;
+            char* back = nullptr;
+            if (xelagt_convert_text(XELAGT_CODESET_UTF8, codeset, &back, local, nullptr) !=
+                    XELAGT_OK ||
+                back == nullptr || utf8 != back) {
+                char name[16];
+                std::snprintf(name, sizeof name, " U+%04X", static_cast<unsigned>(c));
+                altered += name;
+            }
+            xelagt_release_buffer(back);
+            xelagt_release_buffer(local);
+        }
+        EXPECT_EQ(altered, "") << "code set " << codeset << " altered these";
+        EXPECT_GE(accepted, least) << "code set " << codeset;
+    }
+}
 
 }  // namespace

@@ -1,5 +1,8 @@
 // Tests of the stand-in agent through its exported operations.
 #include <gtest/gtest.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "standin.h"
+#include "xelagt_operations.h"
 
 namespace {
 
@@ -184,6 +188,21 @@ TEST_F(AgentTest, ReturnedTextOutlivesItsObject) {
     EXPECT_STREQ(t, "kept by the caller");
 }
 
+#if defined(__GLIBC__)
+// A text is handed out in a buffer of the calling thread; after a large one, the
+// buffer of the next small one must not keep the large one's size.
+TEST_F(AgentTest, TextBufferShrinksAfterALargeText) {
+    xelagt_handle h = make();
+    const std::string large(16 << 20, 'x'), small(100, 'y');
+    xelagt_set_string_attribute(h, 1, large.c_str());
+    xelagt_set_string_attribute(h, 2, small.c_str());
+    ASSERT_EQ(text(xelagt_get_string_attribute(h, 1)), large);
+    char* kept = xelagt_get_string_attribute(h, 2);
+    ASSERT_EQ(text(kept), small);
+    EXPECT_LT(malloc_usable_size(kept), size_t{1} << 20);
+}
+#endif
+
 TEST_F(AgentTest, FixedTexts) {
     const std::pair<int32_t, const char*> known[] = {
         {XELAGT_OK, "success"},
@@ -317,34 +336,34 @@ TEST_F(AgentTest, InjectedFailures) {
     xelagt_handle victim = make();
     auto txt = [](const char* t) { return t == nullptr ? kNull : 0; };
     const std::vector<std::pair<int32_t, std::function<int32_t()>>> ops = {
-        {XELAGT_OP_CREATE,
+        {XELAGT_OP_CREATE_DATA_OBJECT,
          [] {
              xelagt_handle n = 5;
              int32_t rc = xelagt_create_data_object(1, &n);
              return rc == kStatus && n == 0 ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_COPY,
+        {XELAGT_OP_COPY_DATA_OBJECT,
          [h] {
              xelagt_handle n = 5;
              int32_t rc = xelagt_copy_data_object(h, &n);
              return rc == kStatus && n == 0 ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_FREE,
+        {XELAGT_OP_FREE_DATA_OBJECT,
          [&victim] {
              xelagt_handle n = victim;
              int32_t rc = xelagt_free_data_object(&n);
              if (rc == XELAGT_OK) victim = make();
              return rc == kStatus && n == victim ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_TYPE, [h] { return xelagt_data_object_type(h); }},
-        {XELAGT_OP_GET_STRING, [&] { return txt(xelagt_get_string_attribute(h, 1)); }},
-        {XELAGT_OP_SET_STRING, [h] { return xelagt_set_string_attribute(h, 1, "s"); }},
-        {XELAGT_OP_GET_INTEGER, [h] { return xelagt_get_integer_attribute(h, 1); }},
-        {XELAGT_OP_SET_INTEGER, [h] { return xelagt_set_integer_attribute(h, 1, 7); }},
-        {XELAGT_OP_SET_DOUBLE, [h] { return xelagt_set_double_attribute(h, 1, 1.0); }},
+        {XELAGT_OP_DATA_OBJECT_TYPE, [h] { return xelagt_data_object_type(h); }},
+        {XELAGT_OP_GET_STRING_ATTRIBUTE, [&] { return txt(xelagt_get_string_attribute(h, 1)); }},
+        {XELAGT_OP_SET_STRING_ATTRIBUTE, [h] { return xelagt_set_string_attribute(h, 1, "s"); }},
+        {XELAGT_OP_GET_INTEGER_ATTRIBUTE, [h] { return xelagt_get_integer_attribute(h, 1); }},
+        {XELAGT_OP_SET_INTEGER_ATTRIBUTE, [h] { return xelagt_set_integer_attribute(h, 1, 7); }},
+        {XELAGT_OP_SET_DOUBLE_ATTRIBUTE, [h] { return xelagt_set_double_attribute(h, 1, 1.0); }},
         {XELAGT_OP_LIST_LENGTH, [h] { return xelagt_list_length(h, 2); }},
-        {XELAGT_OP_ADD_LIST, [h] { return xelagt_add_list_element(h, 3); }},
-        {XELAGT_OP_DELETE_LIST,
+        {XELAGT_OP_ADD_LIST_ELEMENT, [h] { return xelagt_add_list_element(h, 3); }},
+        {XELAGT_OP_DELETE_LIST_ELEMENT,
          [h] {
              return xelagt_add_list_element(h, 4) < 0 ? -1 : xelagt_delete_list_element(h, 4, 0);
          }},
@@ -360,7 +379,7 @@ TEST_F(AgentTest, InjectedFailures) {
              int32_t rc = xelagt_get_locale(&l);
              return (rc == kStatus) == (l == nullptr) ? rc : XELAGT_OK;
          }},
-        {XELAGT_OP_CONVERT,
+        {XELAGT_OP_CONVERT_TEXT,
          [] {
              auto [rc, out] = convert(819, 69, "x");
              return rc == kStatus && out == "<null>" ? rc : XELAGT_OK;
@@ -368,8 +387,9 @@ TEST_F(AgentTest, InjectedFailures) {
     };
     for (const auto& [op, call] : ops) {
         SCOPED_TRACE(op);
-        const bool text_op = op == XELAGT_OP_GET_STRING || op == XELAGT_OP_GET_LIST_STRING ||
-                             op == XELAGT_OP_ERROR_TEXT || op == XELAGT_OP_VERSION_TEXT;
+        const bool text_op = op == XELAGT_OP_GET_STRING_ATTRIBUTE ||
+                             op == XELAGT_OP_GET_LIST_STRING || op == XELAGT_OP_ERROR_TEXT ||
+                             op == XELAGT_OP_VERSION_TEXT;
         const int32_t failed = text_op ? kNull : kStatus;
         const int64_t objects = xelagt_test_live_objects();
         ASSERT_EQ(xelagt_test_fail_next(op, 2, kStatus), XELAGT_OK);
@@ -381,14 +401,16 @@ TEST_F(AgentTest, InjectedFailures) {
         ASSERT_EQ(xelagt_test_fail_next(op, 0, kStatus), XELAGT_OK);
         EXPECT_NE(call(), failed) << "count 0 cancels";
     }
-    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_CREATE, 1, kStatus), XELAGT_OK);
+    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_CREATE_DATA_OBJECT, 1, kStatus), XELAGT_OK);
     EXPECT_EQ(xelagt_get_integer_attribute(h, 1), 7) << "other operations are untouched";
     xelagt_test_reset_failures();
     EXPECT_EQ(xelagt_data_object_type(make(3)), 3) << "reset cancels";
-    for (int32_t op : {int32_t{XELAGT_OP_PREPARE_STATUS}, int32_t{XELAGT_OP_RELEASE}, 0, 999}) {
+    for (int32_t op :
+         {int32_t{XELAGT_OP_PREPARE_STATUS}, int32_t{XELAGT_OP_RELEASE_BUFFER}, 0, 999}) {
         EXPECT_EQ(xelagt_test_fail_next(op, 1, kStatus), XELAGT_ERR_BAD_ARGUMENT) << op;
     }
-    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_TYPE, -1, kStatus), XELAGT_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(xelagt_test_fail_next(XELAGT_OP_DATA_OBJECT_TYPE, -1, kStatus),
+              XELAGT_ERR_BAD_ARGUMENT);
 }
 
 TEST_F(AgentTest, LocaleFollowsTheCodeSet) {
@@ -412,21 +434,30 @@ TEST_F(AgentTest, LocaleFollowsTheCodeSet) {
 // The start-up code set is read once, so each case runs in a fresh process.
 TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A regular expression for the line an unknown setting gets.
+    const auto warning = [](const std::string& setting, const char* instead) {
+        return "xelagtapi stand-in: XELAGT_CODESET=" + setting +
+               " names no code set it knows \\(UTF-8 or 69, ISO-8859-1 or 819, WINDOWS-1252 or "
+               "1252, SHIFT_JIS or 932\\); using code set " +
+               instead + "\n";
+    };
     const struct {
         const char *setting, *lc_all, *lc_ctype, *lang;
         int32_t expected;
+        const char* instead;  // the end of the warning line; nullptr for none
     } cases[] = {
-        {"sjis", "", "", "ja_JP.UTF-8", 932},
-        {"Windows_1252", "", "", "", 1252},
-        {"iso-8859-1", "", "", "", 819},
-        {"latin1", "", "", "", 819},
-        {"932", "", "", "", 932},
-        {"1234", "", "", "de_DE.CP1252", 1252},
-        {"bogus", "", "", "ja_JP.Shift_JIS", 932},
-        {"", "de_DE.iso88591@euro", "x.SJIS", "x.CP1252", 819},
-        {"", "", "x.SJIS", "x.CP1252", 932},
-        {"", "C", "x.SJIS", "", 69},
-        {"", "", "", "", 69},
+        {"sjis", "", "", "ja_JP.UTF-8", 932, nullptr},
+        {"Windows_1252", "", "", "", 1252, nullptr},
+        {"iso-8859-1", "", "", "", 819, nullptr},
+        {"latin1", "", "", "", 819, nullptr},
+        {"932", "", "", "", 932, nullptr},
+        {"1234", "", "", "de_DE.CP1252", 1252, "1252 from the locale instead"},
+        {"bogus", "", "", "ja_JP.Shift_JIS", 932, "932 from the locale instead"},
+        {"ISO-8859-15", "", "", "", 69, "69 \\(UTF-8\\), the default, instead"},
+        {"", "de_DE.iso88591@euro", "x.SJIS", "x.CP1252", 819, nullptr},
+        {"", "", "x.SJIS", "x.CP1252", 932, nullptr},
+        {"", "C", "x.SJIS", "", 69, nullptr},
+        {"", "", "", "", 69, nullptr},
     };
     for (const auto& c : cases) {
         EXPECT_EXIT(
@@ -447,8 +478,8 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
                 std::exit(0);
             },
             ::testing::ExitedWithCode(0),
-            "codeset=" + std::to_string(c.expected) + " reset=" + std::to_string(c.expected) +
-                " ctype=C\n")
+            "^" + (c.instead ? warning(c.setting, c.instead) : "") + "codeset=" +
+                std::to_string(c.expected) + " reset=" + std::to_string(c.expected) + " ctype=C\n")
             << c.setting << " " << c.lc_all << " " << c.lc_ctype << " " << c.lang;
     }
 }

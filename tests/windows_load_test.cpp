@@ -20,6 +20,7 @@
 #include "natives.h"
 #include "standin.h"
 #include "windows_load_test_tables.h"
+#include "xelagt_operations.h"
 
 namespace jxel::test {
 namespace {
@@ -29,7 +30,9 @@ struct Ordinal {
     const char* name;
     WORD ordinal;
 };
-const Ordinal kAgentOrdinals[] = {JXEL_AGENT_ORDINALS};
+#define JXEL_ORDINAL(ordinal, name, constant, kind) {#name, ordinal},
+const Ordinal kAgentOrdinals[] = {XELAGT_OPERATIONS(JXEL_ORDINAL)};
+#undef JXEL_ORDINAL
 
 constexpr char kGrusseUtf8[] = "Gr\xC3\xBC\xC3\x9F\x65";  // "Grüße"
 constexpr char kGrusse1252[] = "Gr\xFC\xDF\x65";
@@ -146,8 +149,8 @@ class WindowsCodePage : public ::testing::Test {
         ASSERT_NE(liveBuffers, nullptr);
         ASSERT_NE(liveObjects, nullptr);
         getStringAttribute =
-            agentOperation<decltype(&xelagt_get_string_attribute)>(XELAGT_OP_GET_STRING);
-        releaseBuffer = agentOperation<decltype(&xelagt_release_buffer)>(XELAGT_OP_RELEASE);
+            agentOperation<decltype(&xelagt_get_string_attribute)>(XELAGT_OP_GET_STRING_ATTRIBUTE);
+        releaseBuffer = agentOperation<decltype(&xelagt_release_buffer)>(XELAGT_OP_RELEASE_BUFFER);
         ASSERT_NE(getStringAttribute, nullptr);
         ASSERT_NE(releaseBuffer, nullptr);
         ASSERT_EQ(setCodeset(XELAGT_CODESET_WINDOWS_1252), XELAGT_OK);
