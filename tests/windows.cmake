@@ -53,8 +53,7 @@ foreach(name IN LISTS names)
   string(APPEND content " \\\n    \"${name}\",")
 endforeach()
 # Written as it is (the MSVC names hold '@'), and only when changed.
-file(WRITE ${table}.new "${content}\n")
-file(COPY_FILE ${table}.new ${table} ONLY_IF_DIFFERENT)
+jxel_write_if_changed(${table} "${content}\n")
 
 add_executable(windows_load_test windows_load_test.cpp fake_jni.cpp)
 target_include_directories(windows_load_test PRIVATE

@@ -5,6 +5,7 @@
 // none: it talks to KERNEL32 alone. It checks the bytes both functions give under
 // Windows-1252 and exits with the number of failed checks.
 #include "jxel_convert.h"
+#include "xelagt_operations.h"
 
 extern "C" {
 __declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
@@ -19,7 +20,7 @@ namespace {
 
 constexpr unsigned long kStdOutput = static_cast<unsigned long>(-11);
 // xelagt_release_buffer: the agent exports its operations by ordinal only.
-constexpr unsigned long kReleaseBufferOrdinal = 529;
+constexpr unsigned long kReleaseBufferOrdinal = XELAGT_OP_RELEASE_BUFFER;
 
 constexpr char kGrusseUtf8[] = "Gr\xC3\xBC\xC3\x9F\x65";  // "Grüße"
 constexpr char kGrusse1252[] = "Gr\xFC\xDF\x65";
@@ -88,7 +89,7 @@ void run() {
     using Release = void (*)(void*);
     auto release = reinterpret_cast<Release>(
         GetProcAddress(agent, reinterpret_cast<const char*>(kReleaseBufferOrdinal)));
-    check(release != nullptr, "xelagt_release_buffer found by ordinal 529");
+    check(release != nullptr, "xelagt_release_buffer found by its ordinal");
     if (release == nullptr) return;
 
     // One function under two names: the MSVC import is the GNU export.
