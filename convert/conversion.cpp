@@ -64,16 +64,24 @@ char* agentTextFromJava(const char* text, std::size_t length) {
     // The agent reads standard UTF-8: surrogate pairs become 4-byte
     // sequences in a copy, which can also serve as the result below.
     char* joined = nullptr;
-    switch (jxel::classifyJavaText(text, length)) {
-        case jxel::JavaTextForm::kUnrepresentable:
-            return nullptr;
-        case jxel::JavaTextForm::kSurrogatePairs:
+    jxel::JavaTextForm form = jxel::JavaTextForm::kStandard;
+    if (localCodeSet == kUtf8CodeSet &&
+        (joined = static_cast<char*>(std::malloc(length + 1))) != nullptr) {
+        // Under UTF-8 the agent nearly always hands the text back as it is, so
+        // the result is a copy anyway: checking, joining and copying in one
+        // pass reads the text once.
+        form = jxel::standardFromJavaText(text, length, joined);
+    } else {
+        form = jxel::classifyJavaText(text, length);
+        if (form == jxel::JavaTextForm::kSurrogatePairs) {
             joined = static_cast<char*>(std::malloc(length + 1));
             if (joined == nullptr) return nullptr;
             jxel::joinSurrogatePairs(text, length, joined);
-            break;
-        case jxel::JavaTextForm::kStandard:
-            break;
+        }
+    }
+    if (form == jxel::JavaTextForm::kUnrepresentable) {
+        std::free(joined);
+        return nullptr;
     }
     const char* input = joined != nullptr ? joined : text;
 
@@ -100,7 +108,11 @@ char* convertStringFromUTF(const char* text) {
     return jxel::agentTextFromJava(text, text != nullptr ? std::strlen(text) : 0);
 }
 
-jstring convertStringToUTF(char* text, JNIEnv* env) {
+jstring convertStringToUTF(char* text, JNIEnv* env) { return jxel::javaStringFromLocal(text, env); }
+
+namespace jxel {
+
+jstring javaStringFromLocal(char* text, JNIEnv* env) {
     xelagt_status status;
     std::int32_t localCodeSet = 0;
     if (!prepareConversion(&status, &localCodeSet) || text == nullptr || env == nullptr) {
@@ -127,3 +139,5 @@ jstring convertStringToUTF(char* text, JNIEnv* env) {
     if (output != nullptr) xelagt_release_buffer(output);
     return string;
 }
+
+}  // namespace jxel

@@ -49,7 +49,7 @@ namespace {
 // The converted text, or else the unconverted one, as a Java string. Null
 // only when the string cannot be made; an exception is then pending.
 jstring javaStringFromAgent(JNIEnv* env, const char* agentText) {
-    jstring string = convertStringToUTF(const_cast<char*>(agentText), env);
+    jstring string = javaStringFromLocal(const_cast<char*>(agentText), env);
     if (string != nullptr || env->ExceptionCheck()) return string;
     return newJavaString(env, agentText);
 }

@@ -10,6 +10,15 @@
 #include "utf8_avx2.h"
 #define JXEL_UTF8_AVX2 1
 #endif
+#if !defined(JXEL_UTF8_NO_VECTOR) && defined(__SSE2__)
+#include <emmintrin.h>
+#define JXEL_UTF8_SSE2 1
+#endif
+#if defined(__GNUC__) || defined(__clang__)
+#define JXEL_NOINLINE __attribute__((noinline))
+#else
+#define JXEL_NOINLINE
+#endif
 
 namespace jxel {
 namespace {
@@ -30,8 +39,18 @@ std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
     return i;
 }
 
-// Whether s[0, length) is all ASCII, read 8 bytes at a time, the last 8 overlapping.
+// Whether s[0, length) is all ASCII, read 16 or 8 bytes at a time, the last 16 or 8
+// overlapping: short texts, the commonest, take a few instructions.
 bool isAllAscii(const Byte* s, std::size_t length) {
+#if defined(JXEL_UTF8_SSE2)
+    if (length >= 16) {
+        __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + length - 16));
+        for (std::size_t i = 0; i + 16 < length; i += 16) {
+            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+        }
+        return _mm_movemask_epi8(any) == 0;
+    }
+#endif
     if (length < 8) {
         Byte any = 0;
         for (std::size_t i = 0; i < length; ++i) any |= s[i];
@@ -242,9 +261,34 @@ std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) 
     return written;
 }
 
-std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
-    const auto* s = reinterpret_cast<const Byte*>(text);
-    if (length < kVectorMinimum && isAllAscii(s, length)) return 0;
+JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* out) {
+#if defined(JXEL_UTF8_AVX2)
+    if (length >= kVectorMinimum && avx2::kHasAvx2) {
+        bool pairs = false;
+        Byte* end = avx2::checkAndJoin(reinterpret_cast<const Byte*>(text), length,
+                                       reinterpret_cast<Byte*>(out), pairs);
+        if (end != nullptr) {
+            *end = '\0';
+            return pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
+        }
+        // Invalid as a whole, or a case the vector check leaves to the byte-wise code.
+    }
+#endif
+    const JavaTextForm form = classifyJavaText(text, length);
+    if (form == JavaTextForm::kSurrogatePairs) {
+        joinSurrogatePairs(text, length, out);
+    } else if (form == JavaTextForm::kStandard) {
+        std::memcpy(out, text, length);
+        out[length] = '\0';
+    }
+    return form;
+}
+
+namespace {
+
+// modifiedUtf8Size past the short-ASCII test, out of line so that the test needs no
+// stack frame.
+JXEL_NOINLINE std::size_t sizeOfModified(const Byte* s, std::size_t length) {
     // Each 4-byte sequence becomes two 3-byte ones.
     const ValidPrefix prefix = validPrefix<false>(s, length);
     std::size_t size = prefix.length + 2 * prefix.fourByteLeads;
@@ -253,6 +297,14 @@ std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
                        [&size](const Byte*, std::size_t count) { size += count; }) ||
         prefix.fourByteLeads > 0;
     return changed ? size + 1 : 0;
+}
+
+}  // namespace
+
+std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    if (length < kVectorMinimum && isAllAscii(s, length)) return 0;
+    return sizeOfModified(s, length);
 }
 
 void writeModifiedUtf8(const char* text, std::size_t length, char* out) {

@@ -28,6 +28,11 @@ JavaTextForm classifyJavaText(const char* text, std::size_t length);
 // before the terminating NUL.
 std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out);
 
+// classifyJavaText and, unless the text is kUnrepresentable, its standard UTF-8
+// form written into `out` (room for `length` + 1 bytes, NUL-terminated): joined
+// for kSurrogatePairs, a copy for kStandard. Long texts are read once.
+JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* out);
+
 // The size, terminating NUL included, of the modified UTF-8 form of
 // `text`, read as standard UTF-8 with every maximal invalid subpart
 // replaced by U+FFFD; 0 when `text` can go to the JVM as it is.

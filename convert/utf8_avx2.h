@@ -452,6 +452,155 @@ __attribute__((target("avx2"))) Byte* rewriteWindows(const Byte* s, std::size_t 
     return o + produced;
 }
 
+// ---- Checking Java's form and joining its pairs in one pass ----
+
+constexpr std::size_t kJoinBefore = 4;  // bytes a window reads before its start
+
+// What checkAndJoin has found so far.
+struct JoinScan {
+    __m256i errors;  // non-zero: the text is not valid Java text
+    std::uint32_t pairs;
+};
+
+// The constants of checkAndJoinWindow, made once per text: left to the compiler, they
+// are made again in every window.
+struct JoinConstants {
+    __m256i previousHigh, previousLow, currentHigh, pairFirst, pairSecond;
+    __m256i ed, highNibble, a0, b0, e0, lowNibble, low2, x80, x60, x70, twoConts, surrogate;
+};
+
+__attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) {
+    k.previousHigh = table(kPreviousHigh);
+    k.previousLow = table(kPreviousLow);
+    k.currentHigh = table(kCurrentHigh);
+    k.pairFirst = table(kPairFirst);
+    k.pairSecond = table(kPairSecond);
+    k.ed = _mm256_set1_epi8(static_cast<char>(0xED));
+    k.highNibble = _mm256_set1_epi8(static_cast<char>(0xF0));
+    k.a0 = _mm256_set1_epi8(static_cast<char>(0xA0));
+    k.b0 = _mm256_set1_epi8(static_cast<char>(0xB0));
+    k.e0 = _mm256_set1_epi8(static_cast<char>(0xE0));
+    k.lowNibble = _mm256_set1_epi8(0x0F);
+    k.low2 = _mm256_set1_epi8(0x03);
+    k.x80 = _mm256_set1_epi8(static_cast<char>(0x80));
+    k.x60 = _mm256_set1_epi8(0x60);
+    k.x70 = _mm256_set1_epi8(0x70);
+    k.twoConts = _mm256_set1_epi8(kTwoConts);
+    k.surrogate = _mm256_set1_epi8(kSurrogate);
+    // Values the compiler no longer knows, so it cannot make them again in the loop.
+    for (__m256i* constant = &k.previousHigh; constant <= &k.surrogate; ++constant) {
+        __asm__("" : "+m"(*constant));
+    }
+}
+
+// Checks the 32 bytes at p (which has 4 bytes before it and 1 after) as Java's form and
+// writes their standard form to o, as joinWindow does; returns the end. Every byte before
+// p is read again rather than carried over, so each window stands on its own. With the
+// high half ED y z and the low half ED w v of a pair, the joined bytes take the places of
+// y, z and w (each worked out from itself and the bytes before it) and v; the two EDs go.
+JXEL_AVX2_INLINE Byte* checkAndJoinWindow(const Byte* p, Byte* o, JoinScan& scan,
+                                          const JoinConstants& k) {
+    const __m256i x0 = load32(p);
+    const __m256i xm3 = load32(p - 3);
+    if (_mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) == 0) {
+        // ASCII from 3 bytes before: nothing left open, nothing to join.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), x0);
+        return o + 32;
+    }
+    const __m256i xm1 = load32(p - 1);
+    const __m256i xm2 = load32(p - 2);
+    const __m256i xm4 = load32(p - 4);
+    // The test of blockErrors, with the constants at hand.
+    const __m256i x0High = _mm256_and_si256(_mm256_srli_epi16(x0, 4), k.lowNibble);
+    const __m256i xm1Low = _mm256_and_si256(xm1, k.lowNibble);
+    const __m256i special = _mm256_and_si256(
+        _mm256_and_si256(
+            _mm256_shuffle_epi8(k.previousHigh,
+                                _mm256_and_si256(_mm256_srli_epi16(xm1, 4), k.lowNibble)),
+            _mm256_shuffle_epi8(k.previousLow, xm1Low)),
+        _mm256_shuffle_epi8(k.currentHigh, x0High));
+    const __m256i must23 = _mm256_and_si256(
+        _mm256_or_si256(_mm256_subs_epu8(xm2, k.x60), _mm256_subs_epu8(xm3, k.x70)), k.twoConts);
+    __m256i errors = _mm256_xor_si256(must23, special);
+    const __m256i edAt = _mm256_cmpeq_epi8(x0, k.ed);
+    if (_mm256_movemask_epi8(_mm256_or_si256(edAt, _mm256_cmpeq_epi8(xm4, k.ed))) == 0) {
+        // No surrogate halves here or ending here.
+        scan.errors = _mm256_or_si256(scan.errors, errors);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), x0);
+        return o + 32;
+    }
+    const __m256i x1 = load32(p + 1);
+    const __m256i edBefore = _mm256_cmpeq_epi8(xm1, k.ed);
+    const __m256i x0Top = _mm256_and_si256(x0, k.highNibble);
+    const __m256i highSecond = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.a0));  // y
+    const __m256i lowSecond = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.b0));   // w
+    const __m256i highThird =
+        _mm256_and_si256(_mm256_cmpeq_epi8(xm2, k.ed),
+                         _mm256_cmpeq_epi8(_mm256_and_si256(xm1, k.highNibble), k.a0));  // z
+    const __m256i highSecondBefore3 = _mm256_and_si256(
+        _mm256_cmpeq_epi8(xm4, k.ed), _mm256_cmpeq_epi8(_mm256_and_si256(xm3, k.highNibble), k.a0));
+    // Surrogates are allowed where a low half comes three bytes after a high half, and
+    // only there.
+    errors = _mm256_andnot_si256(k.surrogate, errors);
+    errors = _mm256_or_si256(errors, _mm256_xor_si256(lowSecond, highSecondBefore3));
+    scan.errors = _mm256_or_si256(scan.errors, errors);
+    // ED then A0..BF: either half's ED, dropped.
+    const __m256i dropped =
+        _mm256_and_si256(edAt, _mm256_cmpeq_epi8(_mm256_and_si256(x1, k.e0), k.a0));
+    const __m256i x0Low = _mm256_and_si256(x0, k.lowNibble);
+    const __m256i first = _mm256_shuffle_epi8(k.pairFirst, x0Low);
+    const __m256i second = _mm256_or_si256(_mm256_shuffle_epi8(k.pairSecond, xm1Low),
+                                           _mm256_and_si256(_mm256_srli_epi16(x0, 2), k.lowNibble));
+    const __m256i third = _mm256_or_si256(
+        _mm256_or_si256(k.x80, _mm256_slli_epi16(_mm256_and_si256(xm2, k.low2), 4)), x0Low);
+    __m256i joined = _mm256_blendv_epi8(x0, first, highSecond);
+    joined = _mm256_blendv_epi8(joined, second, highThird);
+    joined = _mm256_blendv_epi8(joined, third, lowSecond);
+    const std::uint32_t drop = static_cast<std::uint32_t>(_mm256_movemask_epi8(dropped));
+    scan.pairs |= drop;
+    const std::uint32_t keep = ~drop;
+    o = pack16(_mm256_castsi256_si128(joined), keep & 0xFFFF, o);
+    return pack16(_mm256_extracti128_si256(joined, 1), keep >> 16, o);
+}
+
+// Checks s[0, length) (length >= 64) as Java's form, as checkedBlocks<true> does, and
+// joins its surrogate pairs into out (room for length bytes) in the same pass, so the text
+// is read once. Returns the end of the output, a copy of s when `pairs` comes back false;
+// null when the check fails, and then out holds nothing of use. The windows are those of
+// rewriteWindows; the last ones also check the 4 bytes after the end, so that a sequence
+// or pair the end cuts off is an error there.
+__attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::size_t length,
+                                                          Byte* out, bool& pairs) {
+    JoinScan scan{_mm256_setzero_si256(), 0};
+    JoinConstants k;
+    makeJoinConstants(k);
+    Byte* o = out;
+    {
+        alignas(32) Byte head[kJoinBefore + 64] = {};
+        std::memcpy(head + kJoinBefore, s, 64);
+        o = checkAndJoinWindow(head + kJoinBefore, o, scan, k);
+    }
+    std::size_t i = 32;
+    // A window writes within the 32 bytes from its output's start, which joining keeps at
+    // or before its input's start: inside out while the input is inside s.
+    for (; i + 64 <= length; i += 32) o = checkAndJoinWindow(s + i, o, scan, k);
+    const std::size_t rest = length - i;  // 32..63
+    alignas(32) Byte tail[kJoinBefore + 64 + 64] = {};
+    std::memcpy(tail, s + i - kJoinBefore, kJoinBefore + rest);
+    alignas(32) Byte written[3 * 32 + 8];
+    Byte* w = written;
+    std::size_t padded = 0;
+    for (; padded < rest + kJoinBefore; padded += 32) {
+        w = checkAndJoinWindow(tail + kJoinBefore + padded, w, scan, k);
+    }
+    if (!_mm256_testz_si256(scan.errors, scan.errors)) return nullptr;
+    // The padding is NULs, which no window changes or drops.
+    const std::size_t produced = static_cast<std::size_t>(w - written) - (padded - rest);
+    std::memcpy(o, written, produced);
+    pairs = scan.pairs != 0;
+    return o + produced;
+}
+
 #undef JXEL_AVX2_INLINE
 
 }  // namespace avx2

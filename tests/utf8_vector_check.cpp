@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,6 +112,25 @@ void check(const std::string& text) {
                    jxel_scalar::joinSurrogatePairs(s, n, expected.data()) &&
                out == expected;
     }
+    if (same) {
+        // Checked and joined (or copied) in one pass: the same form and text.
+        std::string out(n + 1, '\x7F');
+        std::string expected(n + 1, '\x7F');
+        const auto oneForm = jxel::standardFromJavaText(s, n, out.data());
+        same = static_cast<int>(oneForm) == static_cast<int>(expectedForm) &&
+               static_cast<int>(jxel_scalar::standardFromJavaText(s, n, expected.data())) ==
+                   static_cast<int>(expectedForm);
+        if (same && expectedForm != jxel_scalar::JavaTextForm::kUnrepresentable) {
+            std::string reference = text;
+            if (expectedForm == jxel_scalar::JavaTextForm::kSurrogatePairs) {
+                reference.assign(n + 1, '\0');
+                reference.resize(jxel_scalar::joinSurrogatePairs(s, n, reference.data()));
+            }
+            same = std::strlen(out.c_str()) == reference.size() &&
+                   out.compare(0, reference.size(), reference) == 0 &&
+                   expected.compare(0, reference.size() + 1, reference + '\0') == 0;
+        }
+    }
     if (!same && ++g_failures <= 5) {
         std::fprintf(stderr, "utf8_vector_check: results differ for %zu bytes: %s\n", n,
                      hex(text).c_str());
@@ -131,13 +151,13 @@ double fastest(F&& run) {
     return best;
 }
 
-// Runs what a text of its form goes through: Java's form is classified (and
-// joined), standard UTF-8 sized and written in the modified form.
+// Runs what a text of its form goes through: Java's form is checked and joined
+// (or copied), standard UTF-8 sized and written in the modified form.
 template <typename Form>
 int runAll(const std::string& text, std::string& out, Form) {
-    const auto form = Form::classifyJavaText(text.c_str(), text.size());
+    const auto form = Form::standardFromJavaText(text.c_str(), text.size(), out.data());
     if (static_cast<int>(form) == static_cast<int>(jxel::JavaTextForm::kSurrogatePairs)) {
-        return static_cast<int>(Form::joinSurrogatePairs(text.c_str(), text.size(), out.data()));
+        return static_cast<int>(form);
     }
     const std::size_t size = Form::modifiedUtf8Size(text.c_str(), text.size());
     if (size != 0) Form::writeModifiedUtf8(text.c_str(), text.size(), out.data());
@@ -145,14 +165,12 @@ int runAll(const std::string& text, std::string& out, Form) {
 }
 
 struct Vector {
-    static constexpr auto classifyJavaText = jxel::classifyJavaText;
-    static constexpr auto joinSurrogatePairs = jxel::joinSurrogatePairs;
+    static constexpr auto standardFromJavaText = jxel::standardFromJavaText;
     static constexpr auto modifiedUtf8Size = jxel::modifiedUtf8Size;
     static constexpr auto writeModifiedUtf8 = jxel::writeModifiedUtf8;
 };
 struct Bytewise {
-    static constexpr auto classifyJavaText = jxel_scalar::classifyJavaText;
-    static constexpr auto joinSurrogatePairs = jxel_scalar::joinSurrogatePairs;
+    static constexpr auto standardFromJavaText = jxel_scalar::standardFromJavaText;
     static constexpr auto modifiedUtf8Size = jxel_scalar::modifiedUtf8Size;
     static constexpr auto writeModifiedUtf8 = jxel_scalar::writeModifiedUtf8;
 };
