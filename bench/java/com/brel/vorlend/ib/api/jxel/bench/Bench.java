@@ -248,6 +248,16 @@ public final class Bench {
                 return s;
             };
         });
+        // The same JNI and agent calls without the bridge: what the JVM lets two threads have.
+        h.scaling("scaling", "baseline of XelSetString short ASCII 2 threads / 1", t -> {
+            Baselines own = new Baselines();
+            String text = new String(SHORT_ASCII.toCharArray());
+            return n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += own.setString(handle, TEXT, text);
+                return s;
+            };
+        });
     }
 
     /** -Djxel.bench.only=floor,native,jna,scaling picks sections (all by default). */
