@@ -259,10 +259,11 @@ __attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::si
 // Both rewrites work out every byte's new value (or values) in place from the bytes
 // around it, then pack the bytes that stay to the front with a shuffle per 8 bytes.
 
-// For each 8-bit mask of bytes to keep: the indices of those bytes, in order, and how
-// many there are. 0x80 makes a shuffle write zero.
+// For each 8-bit mask of bytes to keep: the indices of those bytes, in order, for bytes
+// 0..7 and for bytes 8..15 of a 16-byte vector, and how many there are. 0x80 makes a
+// shuffle write zero.
 struct PackTable {
-    Byte index[256][8];
+    Byte index[256][2][8];
     Byte count[256];
 };
 
@@ -271,10 +272,14 @@ constexpr PackTable makePackTable() {
     for (int mask = 0; mask < 256; ++mask) {
         int kept = 0;
         for (int bit = 0; bit < 8; ++bit) {
-            if ((mask >> bit) & 1) table.index[mask][kept++] = static_cast<Byte>(bit);
+            if ((mask >> bit) & 1) {
+                table.index[mask][0][kept] = static_cast<Byte>(bit);
+                table.index[mask][1][kept] = static_cast<Byte>(bit + 8);
+                ++kept;
+            }
         }
         table.count[mask] = static_cast<Byte>(kept);
-        for (int k = kept; k < 8; ++k) table.index[mask][k] = 0x80;
+        for (int k = kept; k < 8; ++k) table.index[mask][0][k] = table.index[mask][1][k] = 0x80;
     }
     return table;
 }
@@ -286,9 +291,9 @@ constexpr PackTable kPack = makePackTable();
 __attribute__((target("avx2"))) inline Byte* pack16(__m128i v, unsigned keep, Byte* o) {
     const unsigned low = keep & 0xFF;
     const unsigned high = (keep >> 8) & 0xFF;
-    const __m128i lowIndex = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.index[low]));
-    const __m128i highIndex = _mm_add_epi8(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.index[high])), _mm_set1_epi8(8));
+    const __m128i lowIndex = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.index[low][0]));
+    const __m128i highIndex =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.index[high][1]));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, lowIndex));
     o += kPack.count[low];
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, highIndex));
@@ -458,15 +463,21 @@ constexpr std::size_t kJoinBefore = 4;  // bytes a window reads before its start
 
 // What checkAndJoin has found so far.
 struct JoinScan {
-    __m256i errors;  // non-zero: the text is not valid Java text
-    std::uint32_t pairs;
+    __m256i errors;      // non-zero: the text is not valid Java text
+    __m256i highBefore;  // the high halves' second bytes in the window before (as 0xFF)
+};
+
+// A window's bytes in their standard form, and those to drop (bit k: byte k).
+struct JoinedWindow {
+    __m256i bytes;
+    std::uint32_t dropped;
 };
 
 // The constants of checkAndJoinWindow, made once per text: left to the compiler, they
 // are made again in every window.
 struct JoinConstants {
     __m256i previousHigh, previousLow, currentHigh, pairFirst, pairSecond;
-    __m256i ed, highNibble, a0, b0, e0, lowNibble, low2, x80, x60, x70, twoConts, surrogate;
+    __m256i ed, highNibble, a0, b0, lowNibble, low2, x80, x60, x70, twoConts, surrogate;
 };
 
 __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) {
@@ -479,7 +490,6 @@ __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) 
     k.highNibble = _mm256_set1_epi8(static_cast<char>(0xF0));
     k.a0 = _mm256_set1_epi8(static_cast<char>(0xA0));
     k.b0 = _mm256_set1_epi8(static_cast<char>(0xB0));
-    k.e0 = _mm256_set1_epi8(static_cast<char>(0xE0));
     k.lowNibble = _mm256_set1_epi8(0x0F);
     k.low2 = _mm256_set1_epi8(0x03);
     k.x80 = _mm256_set1_epi8(static_cast<char>(0x80));
@@ -493,74 +503,81 @@ __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) 
     }
 }
 
-// Checks the 32 bytes at p (which has 4 bytes before it and 1 after) as Java's form and
-// writes their standard form to o, as joinWindow does; returns the end. Every byte before
-// p is read again rather than carried over, so each window stands on its own. With the
-// high half ED y z and the low half ED w v of a pair, the joined bytes take the places of
-// y, z and w (each worked out from itself and the bytes before it) and v; the two EDs go.
-JXEL_AVX2_INLINE Byte* checkAndJoinWindow(const Byte* p, Byte* o, JoinScan& scan,
-                                          const JoinConstants& k) {
+// Checks the 32 bytes at p (which has 3 bytes before it and 1 after) as Java's form and
+// writes their standard form to o, as joinWindow does; returns the end. With the high half
+// ED y z and the low half ED w v of a pair, the joined bytes take the places of y, z and w
+// (each worked out from itself and the bytes before it) and v; the two EDs go. The
+// check's table lookups already find every surrogate half's second byte (its kSurrogate
+// bit); bit 4 of that byte tells a low half (B0..BF) from a high one (A0..AF).
+JXEL_AVX2_INLINE JoinedWindow checkAndJoinWindow(const Byte* p, JoinScan& scan,
+                                                 const JoinConstants& k) {
     const __m256i x0 = load32(p);
     const __m256i xm3 = load32(p - 3);
     if (_mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) == 0) {
         // ASCII from 3 bytes before: nothing left open, nothing to join.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), x0);
-        return o + 32;
+        scan.highBefore = _mm256_setzero_si256();
+        return {x0, 0};
     }
     const __m256i xm1 = load32(p - 1);
     const __m256i xm2 = load32(p - 2);
-    const __m256i xm4 = load32(p - 4);
     // The test of blockErrors, with the constants at hand.
-    const __m256i x0High = _mm256_and_si256(_mm256_srli_epi16(x0, 4), k.lowNibble);
     const __m256i xm1Low = _mm256_and_si256(xm1, k.lowNibble);
     const __m256i special = _mm256_and_si256(
         _mm256_and_si256(
             _mm256_shuffle_epi8(k.previousHigh,
                                 _mm256_and_si256(_mm256_srli_epi16(xm1, 4), k.lowNibble)),
             _mm256_shuffle_epi8(k.previousLow, xm1Low)),
-        _mm256_shuffle_epi8(k.currentHigh, x0High));
+        _mm256_shuffle_epi8(k.currentHigh,
+                            _mm256_and_si256(_mm256_srli_epi16(x0, 4), k.lowNibble)));
     const __m256i must23 = _mm256_and_si256(
         _mm256_or_si256(_mm256_subs_epu8(xm2, k.x60), _mm256_subs_epu8(xm3, k.x70)), k.twoConts);
     __m256i errors = _mm256_xor_si256(must23, special);
     const __m256i edAt = _mm256_cmpeq_epi8(x0, k.ed);
-    if (_mm256_movemask_epi8(_mm256_or_si256(edAt, _mm256_cmpeq_epi8(xm4, k.ed))) == 0) {
-        // No surrogate halves here or ending here.
+    const __m256i halves = _mm256_and_si256(special, k.surrogate);
+    const __m256i pairsNear = _mm256_or_si256(_mm256_or_si256(edAt, halves), scan.highBefore);
+    if (_mm256_testz_si256(pairsNear, pairsNear)) {
+        // No surrogate half here, none starting here and none left open before.
         scan.errors = _mm256_or_si256(scan.errors, errors);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), x0);
-        return o + 32;
+        return {x0, 0};
     }
     const __m256i x1 = load32(p + 1);
+    // Where the joined bytes go, found by comparing the bytes themselves: shorter chains
+    // than from the check's lookups, and the window's work waits on them.
     const __m256i edBefore = _mm256_cmpeq_epi8(xm1, k.ed);
     const __m256i x0Top = _mm256_and_si256(x0, k.highNibble);
-    const __m256i highSecond = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.a0));  // y
-    const __m256i lowSecond = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.b0));   // w
-    const __m256i highThird =
-        _mm256_and_si256(_mm256_cmpeq_epi8(xm2, k.ed),
-                         _mm256_cmpeq_epi8(_mm256_and_si256(xm1, k.highNibble), k.a0));  // z
-    const __m256i highSecondBefore3 = _mm256_and_si256(
-        _mm256_cmpeq_epi8(xm4, k.ed), _mm256_cmpeq_epi8(_mm256_and_si256(xm3, k.highNibble), k.a0));
+    const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.a0));  // y
+    const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.b0));   // w
+    const __m256i highThird = previous<1>(high, scan.highBefore);                     // z
     // Surrogates are allowed where a low half comes three bytes after a high half, and
     // only there.
     errors = _mm256_andnot_si256(k.surrogate, errors);
-    errors = _mm256_or_si256(errors, _mm256_xor_si256(lowSecond, highSecondBefore3));
+    errors = _mm256_or_si256(errors, _mm256_xor_si256(low, previous<3>(high, scan.highBefore)));
     scan.errors = _mm256_or_si256(scan.errors, errors);
-    // ED then A0..BF: either half's ED, dropped.
-    const __m256i dropped =
-        _mm256_and_si256(edAt, _mm256_cmpeq_epi8(_mm256_and_si256(x1, k.e0), k.a0));
+    scan.highBefore = high;
+    // ED then A0..BF (bit 5 set, moved to bit 7): either half's ED, dropped.
+    const __m256i dropped = _mm256_and_si256(edAt, _mm256_slli_epi16(x1, 2));
     const __m256i x0Low = _mm256_and_si256(x0, k.lowNibble);
     const __m256i first = _mm256_shuffle_epi8(k.pairFirst, x0Low);
     const __m256i second = _mm256_or_si256(_mm256_shuffle_epi8(k.pairSecond, xm1Low),
                                            _mm256_and_si256(_mm256_srli_epi16(x0, 2), k.lowNibble));
     const __m256i third = _mm256_or_si256(
         _mm256_or_si256(k.x80, _mm256_slli_epi16(_mm256_and_si256(xm2, k.low2), 4)), x0Low);
-    __m256i joined = _mm256_blendv_epi8(x0, first, highSecond);
+    __m256i joined = _mm256_blendv_epi8(x0, first, high);
     joined = _mm256_blendv_epi8(joined, second, highThird);
-    joined = _mm256_blendv_epi8(joined, third, lowSecond);
-    const std::uint32_t drop = static_cast<std::uint32_t>(_mm256_movemask_epi8(dropped));
-    scan.pairs |= drop;
-    const std::uint32_t keep = ~drop;
-    o = pack16(_mm256_castsi256_si128(joined), keep & 0xFFFF, o);
-    return pack16(_mm256_extracti128_si256(joined, 1), keep >> 16, o);
+    joined = _mm256_blendv_epi8(joined, third, low);
+    return {joined, static_cast<std::uint32_t>(_mm256_movemask_epi8(dropped))};
+}
+
+// Writes a window's bytes to o but those it drops; returns the end. Writes within the 32
+// bytes from o.
+JXEL_AVX2_INLINE Byte* writeWindow(const JoinedWindow& window, Byte* o) {
+    if (window.dropped == 0) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), window.bytes);
+        return o + 32;
+    }
+    const std::uint32_t keep = ~window.dropped;
+    o = pack16(_mm256_castsi256_si128(window.bytes), keep & 0xFFFF, o);
+    return pack16(_mm256_extracti128_si256(window.bytes, 1), keep >> 16, o);
 }
 
 // Checks s[0, length) (length >= 64) as Java's form, as checkedBlocks<true> does, and
@@ -571,19 +588,28 @@ JXEL_AVX2_INLINE Byte* checkAndJoinWindow(const Byte* p, Byte* o, JoinScan& scan
 // or pair the end cuts off is an error there.
 __attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::size_t length,
                                                           Byte* out, bool& pairs) {
-    JoinScan scan{_mm256_setzero_si256(), 0};
+    JoinScan scan{_mm256_setzero_si256(), _mm256_setzero_si256()};
     JoinConstants k;
     makeJoinConstants(k);
     Byte* o = out;
     {
         alignas(32) Byte head[kJoinBefore + 64] = {};
         std::memcpy(head + kJoinBefore, s, 64);
-        o = checkAndJoinWindow(head + kJoinBefore, o, scan, k);
+        o = writeWindow(checkAndJoinWindow(head + kJoinBefore, scan, k), o);
     }
     std::size_t i = 32;
     // A window writes within the 32 bytes from its output's start, which joining keeps at
-    // or before its input's start: inside out while the input is inside s.
-    for (; i + 64 <= length; i += 32) o = checkAndJoinWindow(s + i, o, scan, k);
+    // or before its input's start: inside out while the input is inside s. Two windows a
+    // step, both worked out before either is written, so that their work overlaps.
+    for (; i + 96 <= length; i += 64) {
+        const JoinedWindow first = checkAndJoinWindow(s + i, scan, k);
+        const JoinedWindow second = checkAndJoinWindow(s + i + 32, scan, k);
+        o = writeWindow(second, writeWindow(first, o));
+    }
+    if (i + 64 <= length) {
+        o = writeWindow(checkAndJoinWindow(s + i, scan, k), o);
+        i += 32;
+    }
     const std::size_t rest = length - i;  // 32..63
     alignas(32) Byte tail[kJoinBefore + 64 + 64] = {};
     std::memcpy(tail, s + i - kJoinBefore, kJoinBefore + rest);
@@ -591,13 +617,14 @@ __attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::si
     Byte* w = written;
     std::size_t padded = 0;
     for (; padded < rest + kJoinBefore; padded += 32) {
-        w = checkAndJoinWindow(tail + kJoinBefore + padded, w, scan, k);
+        w = writeWindow(checkAndJoinWindow(tail + kJoinBefore + padded, scan, k), w);
     }
     if (!_mm256_testz_si256(scan.errors, scan.errors)) return nullptr;
     // The padding is NULs, which no window changes or drops.
     const std::size_t produced = static_cast<std::size_t>(w - written) - (padded - rest);
     std::memcpy(o, written, produced);
-    pairs = scan.pairs != 0;
+    // Joining shrinks the text; a copy has its length.
+    pairs = static_cast<std::size_t>(o - out) + produced != length;
     return o + produced;
 }
 
