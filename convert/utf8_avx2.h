@@ -592,16 +592,18 @@ __attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::si
     JoinConstants k;
     makeJoinConstants(k);
     Byte* o = out;
+    // Each window is written one window late, after the next one is worked out: its
+    // packing waits on lookups made from its own bytes, and the next window's work fills
+    // that wait.
+    JoinedWindow pending;
     {
         alignas(32) Byte head[kJoinBefore + 64] = {};
         std::memcpy(head + kJoinBefore, s, 64);
-        o = writeWindow(checkAndJoinWindow(head + kJoinBefore, scan, k), o);
+        pending = checkAndJoinWindow(head + kJoinBefore, scan, k);
     }
     std::size_t i = 32;
     // A window writes within the 32 bytes from its output's start, which joining keeps at
-    // or before its input's start: inside out while the input is inside s. Two windows a
-    // step, both worked out before either is written: on text dense with pairs that ran
-    // faster here than one window a step.
+    // or before its input's start: inside out while the input is inside s.
     for (; i + 96 <= length; i += 64) {
         const __m256i firstBytes = load32(s + i);
         const __m256i secondBytes = load32(s + i + 32);
@@ -610,20 +612,25 @@ __attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::si
             _mm256_or_si256(_mm256_or_si256(firstBytes, secondBytes), load32(s + i - 3));
         if (_mm256_movemask_epi8(any) == 0) {
             // ASCII, the commonest text, 64 bytes a step.
+            o = writeWindow(pending, o);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), firstBytes);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), secondBytes);
-            o += 64;
+            o += 32;
+            pending = {secondBytes, 0};
             scan.highBefore = _mm256_setzero_si256();
             continue;
         }
         const JoinedWindow first = checkAndJoinWindow(s + i, scan, k);
-        const JoinedWindow second = checkAndJoinWindow(s + i + 32, scan, k);
-        o = writeWindow(second, writeWindow(first, o));
+        o = writeWindow(pending, o);
+        pending = checkAndJoinWindow(s + i + 32, scan, k);
+        o = writeWindow(first, o);
     }
     if (i + 64 <= length) {
-        o = writeWindow(checkAndJoinWindow(s + i, scan, k), o);
+        const JoinedWindow next = checkAndJoinWindow(s + i, scan, k);
+        o = writeWindow(pending, o);
+        pending = next;
         i += 32;
     }
+    o = writeWindow(pending, o);
     const std::size_t rest = length - i;  // 32..63
     alignas(32) Byte tail[kJoinBefore + 64 + 64] = {};
     std::memcpy(tail, s + i - kJoinBefore, kJoinBefore + rest);
