@@ -259,11 +259,12 @@ __attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::si
 // Both rewrites work out every byte's new value (or values) in place from the bytes
 // around it, then pack the bytes that stay to the front with a shuffle per 8 bytes.
 
-// For each 8-bit mask of bytes to keep: the indices of those bytes, in order, for bytes
+// For each 8-bit mask of bytes to drop: the indices of the bytes kept, in order, for bytes
 // 0..7 and for bytes 8..15 of a 16-byte vector, and how many there are. 0x80 makes a
-// shuffle write zero.
+// shuffle write zero. Rows of 8 bytes, so that a mask indexes them directly.
 struct PackTable {
-    Byte index[256][2][8];
+    Byte low[256][8];
+    Byte high[256][8];
     Byte count[256];
 };
 
@@ -272,28 +273,27 @@ constexpr PackTable makePackTable() {
     for (int mask = 0; mask < 256; ++mask) {
         int kept = 0;
         for (int bit = 0; bit < 8; ++bit) {
-            if ((mask >> bit) & 1) {
-                table.index[mask][0][kept] = static_cast<Byte>(bit);
-                table.index[mask][1][kept] = static_cast<Byte>(bit + 8);
+            if (((mask >> bit) & 1) == 0) {
+                table.low[mask][kept] = static_cast<Byte>(bit);
+                table.high[mask][kept] = static_cast<Byte>(bit + 8);
                 ++kept;
             }
         }
         table.count[mask] = static_cast<Byte>(kept);
-        for (int k = kept; k < 8; ++k) table.index[mask][0][k] = table.index[mask][1][k] = 0x80;
+        for (int k = kept; k < 8; ++k) table.low[mask][k] = table.high[mask][k] = 0x80;
     }
     return table;
 }
 
 constexpr PackTable kPack = makePackTable();
 
-// Writes the bytes of v that `keep` names (bit k: byte k) to o; returns the end. Writes up
-// to 8 bytes past that end.
-__attribute__((target("avx2"))) inline Byte* pack16(__m128i v, unsigned keep, Byte* o) {
-    const unsigned low = keep & 0xFF;
-    const unsigned high = (keep >> 8) & 0xFF;
-    const __m128i lowIndex = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.index[low][0]));
-    const __m128i highIndex =
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.index[high][1]));
+// Writes the bytes of v but those `drop` names (bit k: byte k) to o; returns the end.
+// Writes up to 8 bytes past that end.
+__attribute__((target("avx2"))) inline Byte* pack16(__m128i v, unsigned drop, Byte* o) {
+    const unsigned low = drop & 0xFF;
+    const unsigned high = (drop >> 8) & 0xFF;
+    const __m128i lowIndex = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.low[low]));
+    const __m128i highIndex = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.high[high]));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, lowIndex));
     o += kPack.count[low];
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, highIndex));
@@ -368,18 +368,20 @@ JXEL_AVX2_INLINE Byte* joinWindow(const Byte* p, Byte* o, __m256i& startsBefore)
     __m256i joined = _mm256_blendv_epi8(x0, first, start0);
     joined = _mm256_blendv_epi8(joined, second, start1);
     joined = _mm256_blendv_epi8(joined, third, start4);
-    const std::uint32_t keep = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(dropped));
-    o = pack16(_mm256_castsi256_si128(joined), keep & 0xFFFF, o);
-    return pack16(_mm256_extracti128_si256(joined, 1), keep >> 16, o);
+    const auto drop = static_cast<std::uint32_t>(_mm256_movemask_epi8(dropped));
+    o = pack16(_mm256_castsi256_si128(joined), drop & 0xFFFF, o);
+    return pack16(_mm256_extracti128_si256(joined, 1), drop >> 16, o);
 }
 
 // Writes 16 bytes' first output bytes and, where `twice`, their second ones.
 JXEL_AVX2_INLINE Byte* interleave16(__m128i firsts, __m128i seconds, __m128i twice, Byte* o) {
-    const __m128i all = _mm_set1_epi8(-1);
+    // Each second slot is dropped unless `twice`.
+    const __m128i once = _mm_cmpeq_epi8(twice, _mm_setzero_si128());
+    const __m128i none = _mm_setzero_si128();
     o = pack16(_mm_unpacklo_epi8(firsts, seconds),
-               static_cast<unsigned>(_mm_movemask_epi8(_mm_unpacklo_epi8(all, twice))), o);
+               static_cast<unsigned>(_mm_movemask_epi8(_mm_unpacklo_epi8(none, once))), o);
     return pack16(_mm_unpackhi_epi8(firsts, seconds),
-                  static_cast<unsigned>(_mm_movemask_epi8(_mm_unpackhi_epi8(all, twice))), o);
+                  static_cast<unsigned>(_mm_movemask_epi8(_mm_unpackhi_epi8(none, once))), o);
 }
 
 // Splits the 4-byte sequences among the 32 bytes at p (which has a byte after it) into
@@ -575,9 +577,8 @@ JXEL_AVX2_INLINE Byte* writeWindow(const JoinedWindow& window, Byte* o) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), window.bytes);
         return o + 32;
     }
-    const std::uint32_t keep = ~window.dropped;
-    o = pack16(_mm256_castsi256_si128(window.bytes), keep & 0xFFFF, o);
-    return pack16(_mm256_extracti128_si256(window.bytes, 1), keep >> 16, o);
+    o = pack16(_mm256_castsi256_si128(window.bytes), window.dropped & 0xFFFF, o);
+    return pack16(_mm256_extracti128_si256(window.bytes, 1), window.dropped >> 16, o);
 }
 
 // Checks s[0, length) (length >= 64) as Java's form, as checkedBlocks<true> does, and
