@@ -506,16 +506,17 @@ __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) 
 }
 
 // Checks the 32 bytes at p (which has 3 bytes before it and 1 after) as Java's form and
-// writes their standard form to o, as joinWindow does; returns the end. With the high half
-// ED y z and the low half ED w v of a pair, the joined bytes take the places of y, z and w
-// (each worked out from itself and the bytes before it) and v; the two EDs go. The
-// check's table lookups already find every surrogate half's second byte (its kSurrogate
-// bit); bit 4 of that byte tells a low half (B0..BF) from a high one (A0..AF).
+// works out their standard form, as joinWindow does. With the high half ED y z and the low
+// half ED w v of a pair, the joined bytes take the places of y, z and w (each worked out
+// from itself and the bytes before it) and v; the two EDs are dropped. The high halves
+// found are kept in `scan` for the next window, whose low halves may answer them.
+// kTestAscii: first see whether the window is ASCII, nothing to check or join.
+template <bool kTestAscii = true>
 JXEL_AVX2_INLINE JoinedWindow checkAndJoinWindow(const Byte* p, JoinScan& scan,
                                                  const JoinConstants& k) {
     const __m256i x0 = load32(p);
     const __m256i xm3 = load32(p - 3);
-    if (_mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) == 0) {
+    if (kTestAscii && _mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) == 0) {
         // ASCII from 3 bytes before: nothing left open, nothing to join.
         scan.highBefore = _mm256_setzero_si256();
         return {x0, 0};
@@ -620,9 +621,11 @@ __attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::si
             scan.highBefore = _mm256_setzero_si256();
             continue;
         }
-        const JoinedWindow first = checkAndJoinWindow(s + i, scan, k);
+        // Not ASCII as a whole: its windows are not asked again, text seldom turns ASCII
+        // for exactly one of them.
+        const JoinedWindow first = checkAndJoinWindow<false>(s + i, scan, k);
         o = writeWindow(pending, o);
-        pending = checkAndJoinWindow(s + i + 32, scan, k);
+        pending = checkAndJoinWindow<false>(s + i + 32, scan, k);
         o = writeWindow(first, o);
     }
     if (i + 64 <= length) {
