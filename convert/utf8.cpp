@@ -232,9 +232,15 @@ std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) 
     auto* o = reinterpret_cast<Byte*>(out);
 #if defined(JXEL_UTF8_AVX2)
     if (length >= kVectorMinimum && avx2::kHasAvx2) {
-        Byte* end = avx2::rewriteWindows<true>(s, length, o);
-        *end = '\0';
-        return static_cast<std::size_t>(end - o);
+        // The one pass checks again what the caller checked: joining is rare (outside
+        // UTF-8, only code sets that hold characters above U+FFFF want it) and one vector
+        // join is simpler than two. It fails only on text that was not checked.
+        bool pairs = false;
+        Byte* end = avx2::checkAndJoin(s, length, o, pairs);
+        if (end != nullptr) {
+            *end = '\0';
+            return static_cast<std::size_t>(end - o);
+        }
     }
 #endif
     std::size_t written = 0;
@@ -314,7 +320,7 @@ void writeModifiedUtf8(const char* text, std::size_t length, char* out) {
 #if defined(JXEL_UTF8_AVX2)
     const ValidPrefix prefix = validPrefix<false>(s, length);
     if (prefix.length >= kVectorMinimum) {
-        o = avx2::rewriteWindows<false>(s, prefix.length, o);
+        o = avx2::splitWindows(s, prefix.length, o);
         from = prefix.length;
     }
 #endif

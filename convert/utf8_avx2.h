@@ -309,16 +309,6 @@ JXEL_AVX2_INLINE __m256i load32(const Byte* p) {
 
 JXEL_AVX2_INLINE __m256i splat(int byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
 
-// Bytes (as 0xFF) of x whose high nibble is `high`.
-JXEL_AVX2_INLINE __m256i highNibbleIs(__m256i x, int high) {
-    return _mm256_cmpeq_epi8(_mm256_and_si256(x, splat(0xF0)), splat(high));
-}
-
-// Where a surrogate pair starts: ED (in `at`) followed by A0..AF (in `next`).
-JXEL_AVX2_INLINE __m256i pairStarts(__m256i at, __m256i next) {
-    return _mm256_and_si256(_mm256_cmpeq_epi8(at, splat(0xED)), highNibbleIs(next, 0xA0));
-}
-
 // By y & 0F, n = y & 0F + 1 for a high surrogate's second byte y: F0 + n >> 2, the
 // first byte of the joined sequence, and 80 + (n & 3) << 4, the top of its second.
 alignas(16) constexpr char kPairFirst[16] = {'\xF0', '\xF0', '\xF0', '\xF1', '\xF1', '\xF1',
@@ -333,51 +323,11 @@ JXEL_AVX2_INLINE __m256i fourByteLeads(__m256i x) {
     return _mm256_cmpeq_epi8(_mm256_max_epu8(x, splat(0xF0)), x);
 }
 
-// Joins the pairs among the 32 bytes at p (which has 2 bytes before it and 1 after),
-// writing the standard form to o; returns the end. A pair ED Ah hh ED Bl ll becomes
-// F0+u>>8, 80+(u>>2 & 3F), 80+(u & 3)<<4+l>>6, 80+(l & 3F), where u = h + 0x40 and l
-// the low half's 10 bits: the high half's lead keeps the first byte, its second byte the
-// second, the low half's second byte the third and its last byte the last.
-JXEL_AVX2_INLINE Byte* joinWindow(const Byte* p, Byte* o, __m256i& startsBefore) {
-    const __m256i x0 = load32(p);
-    // Nothing to join unless a pair starts in the window or within 4 bytes before it.
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(x0, splat(0xED))) == 0 &&
-        (static_cast<std::uint32_t>(_mm256_movemask_epi8(startsBefore)) & 0xF0000000u) == 0) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), x0);
-        startsBefore = _mm256_setzero_si256();
-        return o + 32;
-    }
-    const __m256i xm2 = load32(p - 2);
-    const __m256i x1 = load32(p + 1);
-    const __m256i start0 = pairStarts(x0, x1);
-    const __m256i start1 = previous<1>(start0, startsBefore);
-    const __m256i start4 = previous<4>(start0, startsBefore);
-    const __m256i dropped =
-        _mm256_or_si256(previous<2>(start0, startsBefore), previous<3>(start0, startsBefore));
-    startsBefore = start0;
-    // With n = (y & 0F) + 1 from the high half's second byte y and z its third byte,
-    // u >> 2 = n << 4 | (z >> 2 & 0F): the first byte is F0 + n >> 2, the second
-    // 80 + (n & 3) << 4 + (z >> 2 & 0F).
-    const __m256i first = _mm256_shuffle_epi8(table(kPairFirst), _mm256_and_si256(x1, splat(0x0F)));
-    const __m256i second =
-        _mm256_or_si256(_mm256_shuffle_epi8(table(kPairSecond), _mm256_and_si256(x0, splat(0x0F))),
-                        _mm256_and_si256(_mm256_srli_epi16(x1, 2), splat(0x0F)));
-    const __m256i third = _mm256_or_si256(
-        _mm256_or_si256(splat(0x80), _mm256_slli_epi16(_mm256_and_si256(xm2, splat(0x03)), 4)),
-        _mm256_and_si256(x0, splat(0x0F)));
-    __m256i joined = _mm256_blendv_epi8(x0, first, start0);
-    joined = _mm256_blendv_epi8(joined, second, start1);
-    joined = _mm256_blendv_epi8(joined, third, start4);
-    const auto drop = static_cast<std::uint32_t>(_mm256_movemask_epi8(dropped));
-    o = pack16(_mm256_castsi256_si128(joined), drop & 0xFFFF, o);
-    return pack16(_mm256_extracti128_si256(joined, 1), drop >> 16, o);
-}
-
 // Writes 16 bytes' first output bytes and, where `twice`, their second ones.
 JXEL_AVX2_INLINE Byte* interleave16(__m128i firsts, __m128i seconds, __m128i twice, Byte* o) {
     // Each second slot is dropped unless `twice`.
-    const __m128i once = _mm_cmpeq_epi8(twice, _mm_setzero_si128());
     const __m128i none = _mm_setzero_si128();
+    const __m128i once = _mm_cmpeq_epi8(twice, none);
     o = pack16(_mm_unpacklo_epi8(firsts, seconds),
                static_cast<unsigned>(_mm_movemask_epi8(_mm_unpacklo_epi8(none, once))), o);
     return pack16(_mm_unpackhi_epi8(firsts, seconds),
@@ -423,37 +373,31 @@ JXEL_AVX2_INLINE Byte* splitWindow(const Byte* p, Byte* o, __m256i& leadsBefore)
                         _mm256_extracti128_si256(twice, 1), o);
 }
 
-// `before`: the pair starts (kJoin) or 4-byte leads of the window before.
-template <bool kJoin>
-JXEL_AVX2_INLINE Byte* window(const Byte* p, Byte* o, __m256i& before) {
-    return kJoin ? joinWindow(p, o, before) : splitWindow(p, o, before);
-}
-
-// Joins (kJoin) or splits s[0, length) (length >= 64, whole characters only), 32 bytes
-// at a time, writing to out; returns the end of the output. The first and last windows
-// read from padded copies, so no window reads outside s or writes past what it produces
-// into out; the padding is NULs, which no window changes and which are dropped again.
-template <bool kJoin>
-__attribute__((target("avx2"))) Byte* rewriteWindows(const Byte* s, std::size_t length, Byte* out) {
+// Splits the 4-byte sequences of s[0, length) (length >= 64, whole characters only), 32
+// bytes at a time, writing to out; returns the end of the output. The first and last
+// windows read from padded copies, so no window reads outside s or writes past what it
+// produces into out; the padding is NULs, which no window changes.
+__attribute__((target("avx2"))) inline Byte* splitWindows(const Byte* s, std::size_t length,
+                                                          Byte* out) {
     constexpr std::size_t kBefore = 4;
     Byte* o = out;
     __m256i before = _mm256_setzero_si256();
     {
         alignas(32) Byte head[kBefore + 64] = {};
         std::memcpy(head + kBefore, s, 64);
-        o = window<kJoin>(head + kBefore, o, before);
+        o = splitWindow(head + kBefore, o, before);
     }
     std::size_t i = 32;
     // A window writes up to 8 bytes past its output; with 64 bytes of input left, that
     // is still inside what the rest will write.
-    for (; i + 64 <= length; i += 32) o = window<kJoin>(s + i, o, before);
+    for (; i + 64 <= length; i += 32) o = splitWindow(s + i, o, before);
     const std::size_t rest = length - i;  // < 64
     alignas(32) Byte tail[kBefore + 64 + 32] = {};
     std::memcpy(tail, s + i - kBefore, kBefore + rest);
     alignas(32) Byte written[2 * (48 + 8)];
     Byte* w = written;
     std::size_t padded = 0;
-    for (; padded < rest; padded += 32) w = window<kJoin>(tail + kBefore + padded, w, before);
+    for (; padded < rest; padded += 32) w = splitWindow(tail + kBefore + padded, w, before);
     const std::size_t produced = static_cast<std::size_t>(w - written) - (padded - rest);
     std::memcpy(o, written, produced);
     return o + produced;
@@ -506,7 +450,7 @@ __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) 
 }
 
 // Checks the 32 bytes at p (which has 3 bytes before it and 1 after) as Java's form and
-// works out their standard form, as joinWindow does. With the high half ED y z and the low
+// works out their standard form. With the high half ED y z and the low
 // half ED w v of a pair, the joined bytes take the places of y, z and w (each worked out
 // from itself and the bytes before it) and v; the two EDs are dropped. The high halves
 // found are kept in `scan` for the next window, whose low halves may answer them.
@@ -586,7 +530,7 @@ JXEL_AVX2_INLINE Byte* writeWindow(const JoinedWindow& window, Byte* o) {
 // joins its surrogate pairs into out (room for length bytes) in the same pass, so the text
 // is read once. Returns the end of the output, a copy of s when `pairs` comes back false;
 // null when the check fails, and then out holds nothing of use. The windows are those of
-// rewriteWindows; the last ones also check the 4 bytes after the end, so that a sequence
+// splitWindows; the last ones also check the 4 bytes after the end, so that a sequence
 // or pair the end cuts off is an error there.
 __attribute__((target("avx2"))) inline Byte* checkAndJoin(const Byte* s, std::size_t length,
                                                           Byte* out, bool& pairs) {
