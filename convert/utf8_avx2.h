@@ -106,6 +106,19 @@ alignas(16) constexpr char kCurrentHigh[16] = {
     kTooShort                                         // F_: lead
 };
 
+// kPreviousLow for Java's form in the join pass, where ED A0..BF is no error by itself:
+// that pass checks that the halves come in pairs.
+struct JavaPreviousLow {
+    alignas(16) char entries[16];
+};
+constexpr JavaPreviousLow makeJavaPreviousLow() {
+    JavaPreviousLow table{};
+    for (int i = 0; i < 16; ++i)
+        table.entries[i] = static_cast<char>(kPreviousLow[i] & ~kSurrogate);
+    return table;
+}
+constexpr JavaPreviousLow kJavaPreviousLow = makeJavaPreviousLow();
+
 __attribute__((target("avx2"))) inline __m256i table(const char (&entries)[16]) {
     return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(entries)));
 }
@@ -300,6 +313,71 @@ __attribute__((target("avx2"))) inline Byte* pack16(__m128i v, unsigned drop, By
     return o + kPack.count[high];
 }
 
+// Packing after a join. The bytes a join drops from 16 are the EDs of surrogate pairs: two
+// per pair, three apart, in pairs six bytes long (one may start before the 16 or end after
+// them). Only 193 such masks exist, and a multiply and a shift give each a row of its own
+// in a table of 1024, so one shuffle packs all 16 bytes. Any other mask (the text is then
+// invalid and its output thrown away) gets some row; the output's end still moves by the
+// bytes kept, so every write stays where a valid text's would.
+constexpr std::uint32_t kPairDropHash = 0x75c4e7cbu;
+constexpr int kPairDropRowBits = 10;
+
+constexpr unsigned pairDropRow(unsigned drop) {
+    return static_cast<std::uint32_t>(drop * kPairDropHash) >> (32 - kPairDropRowBits);
+}
+
+// Calls add(mask) for every mask of pairs starting at `from` or later, added to `drop`.
+template <typename Add>
+constexpr void forEachPairDropMask(Add& add, int from = -5, unsigned drop = 0) {
+    add(drop);
+    for (int start = from; start < 16; ++start) {
+        unsigned more = drop;
+        if (start >= 0) more |= 1u << start;
+        if (start + 3 >= 0 && start + 3 < 16) more |= 1u << (start + 3);
+        forEachPairDropMask(add, start + 6, more);
+    }
+}
+
+constexpr bool pairDropRowsDiffer() {
+    std::uint32_t maskOfRow[1 << kPairDropRowBits] = {};  // the mask + 1; 0: none yet
+    bool differ = true;
+    auto add = [&](unsigned drop) {
+        std::uint32_t& slot = maskOfRow[pairDropRow(drop)];
+        if (slot != 0 && slot != drop + 1) differ = false;
+        slot = drop + 1;
+    };
+    forEachPairDropMask(add);
+    return differ;
+}
+static_assert(pairDropRowsDiffer(), "two masks of pairs share a row");
+
+struct PairPackTable {
+    alignas(16) Byte rows[1 << kPairDropRowBits][16];  // indices of the bytes kept, then 0x80
+};
+
+constexpr PairPackTable makePairPackTable() {
+    PairPackTable table{};
+    auto add = [&](unsigned drop) {
+        Byte* row = table.rows[pairDropRow(drop)];
+        int kept = 0;
+        for (int bit = 0; bit < 16; ++bit) {
+            if (((drop >> bit) & 1) == 0) row[kept++] = static_cast<Byte>(bit);
+        }
+        for (; kept < 16; ++kept) row[kept] = 0x80;
+    };
+    forEachPairDropMask(add);
+    return table;
+}
+
+constexpr PairPackTable kPairPack = makePairPackTable();
+
+// Writes the bytes of v but those `drop` names to o, and zeros after them up to o + 16.
+__attribute__((target("avx2"))) inline void packPairs16(__m128i v, unsigned drop, Byte* o) {
+    const __m128i index =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kPairPack.rows[pairDropRow(drop)]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, index));
+}
+
 // Inlined into the loops, so their constants are made once per text.
 #define JXEL_AVX2_INLINE inline __attribute__((always_inline, target("avx2")))
 
@@ -423,12 +501,12 @@ struct JoinedWindow {
 // are made again in every window.
 struct JoinConstants {
     __m256i previousHigh, previousLow, currentHigh, pairFirst, pairSecond;
-    __m256i ed, highNibble, a0, b0, lowNibble, low2, x80, x60, x70, twoConts, surrogate;
+    __m256i ed, highNibble, a0, b0, lowNibble, x30, x80, x60, x70;
 };
 
 __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) {
     k.previousHigh = table(kPreviousHigh);
-    k.previousLow = table(kPreviousLow);
+    k.previousLow = table(kJavaPreviousLow.entries);
     k.currentHigh = table(kCurrentHigh);
     k.pairFirst = table(kPairFirst);
     k.pairSecond = table(kPairSecond);
@@ -437,14 +515,12 @@ __attribute__((target("avx2"))) inline void makeJoinConstants(JoinConstants& k) 
     k.a0 = _mm256_set1_epi8(static_cast<char>(0xA0));
     k.b0 = _mm256_set1_epi8(static_cast<char>(0xB0));
     k.lowNibble = _mm256_set1_epi8(0x0F);
-    k.low2 = _mm256_set1_epi8(0x03);
+    k.x30 = _mm256_set1_epi8(0x30);
     k.x80 = _mm256_set1_epi8(static_cast<char>(0x80));
     k.x60 = _mm256_set1_epi8(0x60);
     k.x70 = _mm256_set1_epi8(0x70);
-    k.twoConts = _mm256_set1_epi8(kTwoConts);
-    k.surrogate = _mm256_set1_epi8(kSurrogate);
     // Values the compiler no longer knows, so it cannot make them again in the loop.
-    for (__m256i* constant = &k.previousHigh; constant <= &k.surrogate; ++constant) {
+    for (__m256i* constant = &k.previousHigh; constant <= &k.x70; ++constant) {
         __asm__("" : "+m"(*constant));
     }
 }
@@ -477,11 +553,11 @@ JXEL_AVX2_INLINE JoinedWindow checkAndJoinWindow(const Byte* p, JoinScan& scan,
         _mm256_shuffle_epi8(k.currentHigh,
                             _mm256_and_si256(_mm256_srli_epi16(x0, 4), k.lowNibble)));
     const __m256i must23 = _mm256_and_si256(
-        _mm256_or_si256(_mm256_subs_epu8(xm2, k.x60), _mm256_subs_epu8(xm3, k.x70)), k.twoConts);
+        _mm256_or_si256(_mm256_subs_epu8(xm2, k.x60), _mm256_subs_epu8(xm3, k.x70)), k.x80);
     __m256i errors = _mm256_xor_si256(must23, special);
     const __m256i edAt = _mm256_cmpeq_epi8(x0, k.ed);
-    const __m256i halves = _mm256_and_si256(special, k.surrogate);
-    const __m256i pairsNear = _mm256_or_si256(_mm256_or_si256(edAt, halves), scan.highBefore);
+    const __m256i edBefore = _mm256_cmpeq_epi8(xm1, k.ed);
+    const __m256i pairsNear = _mm256_or_si256(_mm256_or_si256(edAt, edBefore), scan.highBefore);
     if (_mm256_testz_si256(pairsNear, pairsNear)) {
         // No surrogate half here, none starting here and none left open before.
         scan.errors = _mm256_or_si256(scan.errors, errors);
@@ -490,14 +566,12 @@ JXEL_AVX2_INLINE JoinedWindow checkAndJoinWindow(const Byte* p, JoinScan& scan,
     const __m256i x1 = load32(p + 1);
     // Where the joined bytes go, found by comparing the bytes themselves: shorter chains
     // than from the check's lookups, and the window's work waits on them.
-    const __m256i edBefore = _mm256_cmpeq_epi8(xm1, k.ed);
     const __m256i x0Top = _mm256_and_si256(x0, k.highNibble);
     const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.a0));  // y
     const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.b0));   // w
     const __m256i highThird = previous<1>(high, scan.highBefore);                     // z
     // Surrogates are allowed where a low half comes three bytes after a high half, and
     // only there.
-    errors = _mm256_andnot_si256(k.surrogate, errors);
     errors = _mm256_or_si256(errors, _mm256_xor_si256(low, previous<3>(high, scan.highBefore)));
     scan.errors = _mm256_or_si256(scan.errors, errors);
     scan.highBefore = high;
@@ -507,8 +581,9 @@ JXEL_AVX2_INLINE JoinedWindow checkAndJoinWindow(const Byte* p, JoinScan& scan,
     const __m256i first = _mm256_shuffle_epi8(k.pairFirst, x0Low);
     const __m256i second = _mm256_or_si256(_mm256_shuffle_epi8(k.pairSecond, xm1Low),
                                            _mm256_and_si256(_mm256_srli_epi16(x0, 2), k.lowNibble));
-    const __m256i third = _mm256_or_si256(
-        _mm256_or_si256(k.x80, _mm256_slli_epi16(_mm256_and_si256(xm2, k.low2), 4)), x0Low);
+    // w is B0 + its bits; the third joined byte takes bits 5 and 4 from z's bits 1 and 0.
+    const __m256i third =
+        _mm256_xor_si256(x0, _mm256_andnot_si256(_mm256_slli_epi16(xm2, 4), k.x30));
     __m256i joined = _mm256_blendv_epi8(x0, first, high);
     joined = _mm256_blendv_epi8(joined, second, highThird);
     joined = _mm256_blendv_epi8(joined, third, low);
@@ -522,8 +597,11 @@ JXEL_AVX2_INLINE Byte* writeWindow(const JoinedWindow& window, Byte* o) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), window.bytes);
         return o + 32;
     }
-    o = pack16(_mm256_castsi256_si128(window.bytes), window.dropped & 0xFFFF, o);
-    return pack16(_mm256_extracti128_si256(window.bytes, 1), window.dropped >> 16, o);
+    const unsigned lowDrop = window.dropped & 0xFFFF;
+    packPairs16(_mm256_castsi256_si128(window.bytes), lowDrop, o);
+    packPairs16(_mm256_extracti128_si256(window.bytes, 1), window.dropped >> 16,
+                o + 16 - __builtin_popcount(lowDrop));
+    return o + 32 - __builtin_popcount(window.dropped);
 }
 
 // Checks s[0, length) (length >= 64) as Java's form, as checkedBlocks<true> does, and
