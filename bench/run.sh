@@ -91,9 +91,12 @@ phase() {
     echo "- $name: other processes took ${others}% of the CPUs." >>"$OUT/load.txt"
 }
 
+# Repetitions of all cases in a random order: each case's are spread over the whole run,
+# so that a stretch of seconds when this machine runs slow does not take all of them.
 conversion_bench() {
-    "$CONVERSION_BENCH" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-        --benchmark_min_time=0.05 --benchmark_counters_tabular=false \
+    "$CONVERSION_BENCH" --benchmark_repetitions=9 --benchmark_report_aggregates_only=true \
+        --benchmark_min_time=0.05 --benchmark_enable_random_interleaving=true \
+        --benchmark_counters_tabular=false \
         --benchmark_out="$OUT/conversion.csv" --benchmark_out_format=csv 2>&1 |
         grep -E '_median|^-|Benchmark|ERROR' || true
 }

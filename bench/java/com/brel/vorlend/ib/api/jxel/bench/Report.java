@@ -311,8 +311,9 @@ public final class Report {
                     + " after warm-up, every case timed once per round, with the quartiles;"
                     + " ratios between Java cases are medians of the per-round ratios. C++"
                     + " (Google Benchmark): each case alternates with its floors, batch by"
-                    + " batch; times and ratios are medians of 5 repetitions. Other work on"
-                    + " the machine inflates times and spreads: see the load above. The chart"
+                    + " batch; times and ratios are medians of 9 repetitions, which run in a"
+                    + " random order among the other cases'. Other work on the machine"
+                    + " inflates times and spreads: see the load above. The chart"
                     + " is [results.png](results.png); where the time goes is in"
                     + " [PROFILE.md](PROFILE.md).");
             out.println();
@@ -330,7 +331,7 @@ public final class Report {
                     + " as a JNI cost. The two"
                     + " emoji rows are the C++ conversion functions (below), against strdup and"
                     + " NewStringUTF of the same text, timed in turns with them call by call;"
-                    + " their ratio too is that of the fastest call of each, over the 5"
+                    + " their ratio too is that of the fastest call of each, over the 9"
                     + " repetitions (the table below has the medians).");
             out.println();
             StringBuilder head = new StringBuilder("| What | Ratio");
