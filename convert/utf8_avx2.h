@@ -113,8 +113,9 @@ struct JavaPreviousLow {
 };
 constexpr JavaPreviousLow makeJavaPreviousLow() {
     JavaPreviousLow table{};
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 16; ++i) {
         table.entries[i] = static_cast<char>(kPreviousLow[i] & ~kSurrogate);
+    }
     return table;
 }
 constexpr JavaPreviousLow kJavaPreviousLow = makeJavaPreviousLow();
@@ -570,8 +571,8 @@ JXEL_AVX2_INLINE JoinedWindow checkAndJoinWindow(const Byte* p, JoinScan& scan,
     const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.a0));  // y
     const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, k.b0));   // w
     const __m256i highThird = previous<1>(high, scan.highBefore);                     // z
-    // Surrogates are allowed where a low half comes three bytes after a high half, and
-    // only there.
+    // The lookups let surrogates pass (kJavaPreviousLow); here the halves must pair: a low
+    // half three bytes after each high half, and nowhere else.
     errors = _mm256_or_si256(errors, _mm256_xor_si256(low, previous<3>(high, scan.highBefore)));
     scan.errors = _mm256_or_si256(scan.errors, errors);
     scan.highBefore = high;
