@@ -6,6 +6,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Comparator;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
@@ -108,8 +109,23 @@ public final class Report {
                 v[i] = f[at[i]].isEmpty() ? 0 : Double.parseDouble(f[at[i]]);
             }
         }
-        values.forEach((name, v) -> conv.put(name,
-                new Conv(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10])));
+        // Back in the order the cases are registered: the repetitions ran in a random one.
+        values.keySet().stream().sorted(Comparator.comparing(Report::caseOrder)).forEach(name -> {
+            double[] v = values.get(name);
+            conv.put(name,
+                    new Conv(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]));
+        });
+    }
+
+    /** A case name's place in the bench's order: by text, size, code set, direction. */
+    private static String caseOrder(String name) {
+        String[] part = name.split("/");
+        if (part.length != 4) return "~" + name;
+        List<String> texts = List.of("ascii", "latin1", "japanese", "emoji");
+        List<String> sizes = List.of("16B", "1KiB", "64KiB");
+        return String.format(Locale.ROOT, "%d %d %s %s", texts.indexOf(part[1]),
+                sizes.indexOf(part[2]), part[3].equals("utf8") ? "" : part[3],
+                part[0].startsWith("From") ? "0" : "1");
     }
 
     private static int indexOf(String[] columns, String name) {
