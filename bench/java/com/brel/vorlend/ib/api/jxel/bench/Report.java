@@ -367,6 +367,24 @@ public final class Report {
                 out.printf("| %s | %s | %s | %s | %s |%n", t[0], t[1], values, t[3], t[4]);
             }
             out.println();
+            // The same rows by the medians, which the other guests of the host move.
+            StringBuilder medians = new StringBuilder("By their medians, the two-thread rows read");
+            for (String name : new String[] {"XelGetLong", "XelSetString short ASCII"}) {
+                medians.append(name.startsWith("XelGetLong") ? " " : "; ").append(name).append(' ');
+                for (int i = 0; i < bridgeRuns.size(); i++) {
+                    Row r = java.get(key(bridgeRuns.get(i), "scaling", name + " 2 threads / 1"));
+                    medians.append(i > 0 ? " and " : "").append(r == null ? "–" : f(r.median) + "x");
+                }
+            }
+            Conv emoji = conv.get("FromUTF/emoji/64KiB/utf8");
+            medians.append(" (").append(String.join(", ", bridgeRuns.stream().map(Report::jdkOf)
+                    .toList())).append(')');
+            if (emoji != null) {
+                medians.append(", and the emoji row out of Java ").append(f(emoji.xStrdup))
+                        .append("x (the median of the repetitions' ratios of sums)");
+            }
+            out.println(medians.append('.'));
+            out.println();
             out.println("## Informational: the stand-in agent, JNA, the conversion functions");
             out.println();
             out.println("What a user sees with the stand-in agent behind the natives, what"
