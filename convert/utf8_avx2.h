@@ -271,7 +271,8 @@ __attribute__((target("avx2"))) std::size_t checkedBlocks(const Byte* s, std::si
 // ---- Rewriting 32 bytes at a time ----
 //
 // Both rewrites work out every byte's new value (or values) in place from the bytes
-// around it, then pack the bytes that stay to the front with a shuffle per 8 bytes.
+// around it, then pack the bytes that stay to the front by shuffles: the split a shuffle
+// per 8 bytes, the join one per 16 (packPairs16).
 
 // For each 8-bit mask of bytes to drop: the indices of the bytes kept, in order, for bytes
 // 0..7 and for bytes 8..15 of a 16-byte vector, and how many there are. 0x80 makes a

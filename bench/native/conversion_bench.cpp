@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -202,7 +203,8 @@ void measure(benchmark::State& state, const Case* c) {
     std::vector<char> out(c->input.size() * 4 + 16);
     const std::string modified = toModified(c->expected);
     double ours = 0, dup = 0, ic = 0, fresh = 0;
-    double bestOurs = 1e9, bestDup = 1e9, bestFresh = 1e9;
+    constexpr double kNone = std::numeric_limits<double>::infinity();
+    double bestOurs = kNone, bestDup = kNone, bestFresh = kNone;
     for (auto _ : state) {
         const double t = c->toJava ? timeCalls(calls,
                                                [&] {

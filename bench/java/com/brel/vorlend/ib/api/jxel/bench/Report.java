@@ -367,18 +367,22 @@ public final class Report {
                 out.printf("| %s | %s | %s | %s | %s |%n", t[0], t[1], values, t[3], t[4]);
             }
             out.println();
-            // The same rows by the medians, which the other guests of the host move.
-            StringBuilder medians = new StringBuilder("By their medians, the two-thread rows read");
+            // The rows above that are not medians, by their medians: the host's other guests
+            // move these.
+            List<String> twoThreads = new ArrayList<>();
             for (String name : new String[] {"XelGetLong", "XelSetString short ASCII"}) {
-                medians.append(name.startsWith("XelGetLong") ? " " : "; ").append(name).append(' ');
-                for (int i = 0; i < bridgeRuns.size(); i++) {
-                    Row r = java.get(key(bridgeRuns.get(i), "scaling", name + " 2 threads / 1"));
-                    medians.append(i > 0 ? " and " : "").append(r == null ? "–" : f(r.median) + "x");
+                List<String> perRun = new ArrayList<>();
+                for (String run : bridgeRuns) {
+                    Row r = java.get(key(run, "scaling", name + " 2 threads / 1"));
+                    perRun.add(r == null ? "–" : f(r.median) + "x");
                 }
+                twoThreads.add(name + " " + String.join(" and ", perRun));
             }
+            StringBuilder medians = new StringBuilder("By their medians, the two-thread rows read ")
+                    .append(String.join("; ", twoThreads)).append(" (")
+                    .append(String.join(", ", bridgeRuns.stream().map(Report::jdkOf).toList()))
+                    .append(')');
             Conv emoji = conv.get("FromUTF/emoji/64KiB/utf8");
-            medians.append(" (").append(String.join(", ", bridgeRuns.stream().map(Report::jdkOf)
-                    .toList())).append(')');
             if (emoji != null) {
                 medians.append(", and the emoji row out of Java ").append(f(emoji.xStrdup))
                         .append("x (the median of the repetitions' ratios of sums)");
