@@ -5,7 +5,7 @@
 # building from source), at its top and in the doc folder, with the licence and the stand-in's
 # documentation (agent/standin.h: statuses, code sets, behaviour).
 if(WIN32)
-  set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/archive/README-windows.md.in)
+  set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/windows/README-archive.md.in)
 else()
   set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/archive/README-linux.md.in)
 endif()

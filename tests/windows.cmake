@@ -33,7 +33,7 @@ foreach(case "1796680975|Mon Dec  7 22:02:55 2026" "1797544975|Thu Dec 17 22:02:
   list(GET case 1 expected)
   add_test(NAME windows_build_date_${epoch}
     COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch}
-            ${CMAKE_COMMAND} -DSCRIPT=${PROJECT_SOURCE_DIR}/cmake/JXelBuildDate.cmake
+            ${CMAKE_COMMAND} -DSCRIPT=${PROJECT_SOURCE_DIR}/cmake/windows/JXelBuildDate.cmake
                              -DOUT=${CMAKE_CURRENT_BINARY_DIR}/build_date_${epoch}.h
                              -DEXPECTED=${expected} -P ${CMAKE_CURRENT_SOURCE_DIR}/windows_build_date_check.cmake)
 endforeach()

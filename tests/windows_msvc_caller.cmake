@@ -23,7 +23,7 @@ file(CONFIGURE OUTPUT ${dir}/include/stdio.h CONTENT "// Empty: no C runtime in 
 add_custom_command(OUTPUT ${object}
   COMMAND ${JXEL_CLANGXX} --target=x86_64-pc-windows-msvc -std=c++17 -O1 -fno-exceptions
           -Wall -Wextra -Werror -I${PROJECT_SOURCE_DIR}/convert -I${JXEL_OPERATIONS_DIR}
-          -isystem ${PROJECT_SOURCE_DIR}/cmake/include-win -isystem ${JXEL_HOST_JNI_INCLUDE_DIR}
+          -isystem ${PROJECT_SOURCE_DIR}/cmake/windows/include -isystem ${JXEL_HOST_JNI_INCLUDE_DIR}
           -isystem ${dir}/include -c ${CMAKE_CURRENT_SOURCE_DIR}/windows_msvc_caller.cpp -o ${object}
   DEPENDS windows_msvc_caller.cpp ${PROJECT_SOURCE_DIR}/convert/jxel_convert.h
           ${JXEL_OPERATIONS_DIR}/xelagt_operations.h

@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (package g++-mingw-w64-x86-64-posix);
 # programs built for Windows run under Wine.
-#   cmake --preset windows    or    cmake -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake ...
+#   cmake --preset windows    or    cmake -DCMAKE_TOOLCHAIN_FILE=cmake/windows/toolchain-mingw64.cmake ...
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -35,4 +35,4 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "${_jxel_link_flags}")
 # building needs no Wine.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 # Debian ships GoogleTest for mingw only as source; this package builds it.
-set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/windows-gtest CACHE PATH "GoogleTest for the cross build")
+set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/gtest CACHE PATH "GoogleTest for the cross build")

@@ -1,5 +1,5 @@
 # JNI headers for the Windows cross build: jni.h from the host JDK (it is the
-# same on every platform) and cmake/include-win/jni_md.h for 64-bit Windows.
+# same on every platform) and cmake/windows/include/jni_md.h for 64-bit Windows.
 # jni.h includes "jni_md.h", so the folder of our own comes first and the
 # JDK's platform folder (include/linux) is left out.
 find_path(JXEL_HOST_JNI_INCLUDE_DIR jni.h
@@ -8,4 +8,4 @@ find_path(JXEL_HOST_JNI_INCLUDE_DIR jni.h
 
 add_library(jxel_jni_headers INTERFACE)
 target_include_directories(jxel_jni_headers SYSTEM INTERFACE
-  ${CMAKE_CURRENT_LIST_DIR}/include-win ${JXEL_HOST_JNI_INCLUDE_DIR})
+  ${CMAKE_CURRENT_LIST_DIR}/include ${JXEL_HOST_JNI_INCLUDE_DIR})
