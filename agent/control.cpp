@@ -30,7 +30,7 @@ Control& control() {
 
 // Operations that report a status or a text; the two of kind "none" cannot fail.
 bool failable(int32_t op) {
-#define XELAGT_FAILABLE(ordinal, name, constant, kind) || (op == (ordinal) && #kind[0] != 'n')
+#define XELAGT_FAILABLE(ordinal, name, constant, kind) || (op == (ordinal) && XELAGT_CAN_FAIL(kind))
     return false XELAGT_OPERATIONS(XELAGT_FAILABLE);
 #undef XELAGT_FAILABLE
 }

@@ -9,11 +9,12 @@
 #
 #   jxel_operations_header(OUT)
 #     writes a C header with XELAGT_OPERATIONS(X), calling
-#     X(ordinal, name, CONSTANT, kind) for every operation, and an enum of
-#     XELAGT_OP_<CONSTANT> = ordinal.
+#     X(ordinal, name, CONSTANT, kind) for every operation, an enum of
+#     XELAGT_OP_<CONSTANT> = ordinal, and XELAGT_CAN_FAIL(kind), 0 for kind none.
 set(JXEL_OPERATIONS_FILE ${CMAKE_CURRENT_LIST_DIR}/../agentapi/operations.txt)
 cmake_path(NORMAL_PATH JXEL_OPERATIONS_FILE)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${JXEL_OPERATIONS_FILE})
+include(${CMAKE_CURRENT_LIST_DIR}/JXelWriteIfChanged.cmake)
 
 function(jxel_read_operations)
   file(STRINGS ${JXEL_OPERATIONS_FILE} lines REGEX "^[0-9]")
@@ -41,13 +42,6 @@ function(jxel_read_operations)
   set(JXEL_OP_CONSTANTS ${constants} PARENT_SCOPE)
 endfunction()
 
-# Writes content to path, leaving the file (and its time stamp) alone when it is the same.
-function(jxel_write_if_changed path content)
-  file(WRITE ${path}.new "${content}")
-  file(COPY_FILE ${path}.new ${path} ONLY_IF_DIFFERENT)
-  file(REMOVE ${path}.new)
-endfunction()
-
 function(jxel_operations_header out)
   jxel_read_operations()
   set(content "/* Generated from agentapi/operations.txt; do not edit. */\n")
@@ -58,7 +52,11 @@ function(jxel_operations_header out)
   endforeach()
   string(APPEND content "\n#define XELAGT_OP_ENUMERATOR(ordinal, name, constant, kind) XELAGT_OP_##constant = ordinal,\n"
                         "enum { XELAGT_OPERATIONS(XELAGT_OP_ENUMERATOR) };\n"
-                        "#undef XELAGT_OP_ENUMERATOR\n")
+                        "#undef XELAGT_OP_ENUMERATOR\n"
+                        "/* XELAGT_CAN_FAIL(kind): 1 for the kinds that can report a failure. */\n"
+                        "#define XELAGT_CAN_FAIL(kind) XELAGT_CAN_FAIL_##kind\n"
+                        "#define XELAGT_CAN_FAIL_status 1\n#define XELAGT_CAN_FAIL_text 1\n"
+                        "#define XELAGT_CAN_FAIL_none 0\n")
   jxel_write_if_changed(${out} "${content}")
 endfunction()
 

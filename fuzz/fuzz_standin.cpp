@@ -70,7 +70,7 @@ struct Operation {
     std::int32_t ordinal;
     bool failable;
 };
-#define JXEL_OPERATION(ordinal, name, constant, kind) {ordinal, #kind[0] != 'n'},
+#define JXEL_OPERATION(ordinal, name, constant, kind) {ordinal, XELAGT_CAN_FAIL(kind) != 0},
 constexpr Operation kOperations[] = {XELAGT_OPERATIONS(JXEL_OPERATION)};
 #undef JXEL_OPERATION
 constexpr std::size_t kOperationCount = sizeof kOperations / sizeof kOperations[0];

@@ -8,6 +8,7 @@
 # header's dllexport, the other family's from a .def of aliases linked in.
 # The import library then carries both, so a caller of either family links.
 include_guard(GLOBAL)
+include(JXelWriteIfChanged)
 
 # Pairs "Itanium name|MSVC name", for the declarations of jxel_convert.h
 # (jstring is _jstring * and JNIEnv is JNIEnv_, as the C++ jni.h has them).
@@ -33,9 +34,7 @@ function(jxel_export_conversion_for_both_abis target)
       string(APPEND content "    \"${msvc}\" = ${itanium}\n")
     endif()
   endforeach()
-  # Written as it is (the names hold '@'), and only when changed: no relink otherwise.
-  file(WRITE ${def}.new "${content}")
-  file(COPY_FILE ${def}.new ${def} ONLY_IF_DIFFERENT)
+  jxel_write_if_changed(${def} "${content}")  # no relink when unchanged
   # A .def among the sources goes to the linker (/DEF: for MSVC, as an input for GNU ld).
   target_sources(${target} PRIVATE ${def})
 endfunction()
