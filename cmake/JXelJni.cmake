@@ -1,9 +1,6 @@
 # Locates the JDK: JAVA_HOME, else the JDK of the javac on PATH (JXelJavaHome.cmake).
 include(JXelJavaHome)
-if(NOT DEFINED ENV{JAVA_HOME} AND NOT JAVA_HOME)
-  find_program(JXEL_JAVAC javac REQUIRED)  # says what is missing when there is no JDK at all
-endif()
-jxel_default_java_home()
+jxel_default_java_home(REQUIRED)  # says what is missing when there is no JDK at all
 
 if(CMAKE_CROSSCOMPILING AND WIN32)
   # The Windows build uses jni.h from the host JDK and a jni_md.h of our own.

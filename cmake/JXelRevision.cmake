@@ -2,10 +2,7 @@
 # identification text, from the git checkout in SOURCE_DIR. The header is
 # rewritten only when the text changes, so an unchanged tree rebuilds nothing.
 #   cmake -DSOURCE_DIR=... -DOUT=... -P JXelRevision.cmake
-set(branch "")
-set(count "")
-set(commit "")
-set(date "")
+set(text "$Revision: unknown, not built from a git checkout $ $Date: unknown $")
 find_program(GIT git)
 if(GIT)
   execute_process(COMMAND ${GIT} -C ${SOURCE_DIR} rev-parse --abbrev-ref HEAD
@@ -21,8 +18,6 @@ endif()
 
 if(GIT AND r1 EQUAL 0 AND r2 EQUAL 0 AND r3 EQUAL 0 AND r4 EQUAL 0)
   set(text "$Revision: ${branch}/${count} (${commit}) $ $Date: ${date} UTC $")
-else()
-  set(text "$Revision: unknown, not built from a git checkout $ $Date: unknown $")
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/JXelWriteIfChanged.cmake)
