@@ -1,8 +1,9 @@
 # JNI headers for the Windows cross build: jni.h from the host JDK (it is the
 # same on every platform) and cmake/windows/include/jni_md.h for 64-bit Windows.
 # jni.h includes "jni_md.h", so the folder of our own comes first and the
-# JDK's platform folder (include/linux) is left out. JAVA_HOME is set by then (JXelJni.cmake).
-find_path(JXEL_HOST_JNI_INCLUDE_DIR jni.h PATHS "${JAVA_HOME}/include" "$ENV{JAVA_HOME}/include"
+# JDK's platform folder (include/linux) is left out.
+find_path(JXEL_HOST_JNI_INCLUDE_DIR jni.h
+  PATHS "${JAVA_HOME}/include" "$ENV{JAVA_HOME}/include"  # JAVA_HOME: set by JXelJni.cmake
   NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 
 add_library(jxel_jni_headers INTERFACE)
