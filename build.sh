@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One entry point for everything: ./build.sh demo | test | bench | windows | sanitize | fuzz | stress
-#   | package [linux|windows]
+#   | package [linux|windows] | maven
 # Each command installs what it needs (Debian 12, as root, with apt) and can be run again at no cost.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -159,8 +159,22 @@ cmd_package() {
         cpack --preset "package-$platform"
         cp "$ROOT"/build/package-"$platform"/packages/JXelAgtbase-* "$ROOT/build/packages/"
     done
+    # Every archive carries the Maven repository in share/maven; one copy goes beside them.
+    rm -rf "$ROOT/build/packages/maven"
+    cp -r "$ROOT/build/package-${platforms[0]}/java/maven" "$ROOT/build/packages/maven"
+    (cd "$ROOT/build/packages" && sha256sum JXelAgtbase-* >SHA256SUMS)
     say "archives"
     ls -l "$ROOT/build/packages"
+}
+
+# The Linux archive, then java/maven-test (an application's JUnit tests, in parallel) built
+# with Debian's Maven, offline, against build/packages/maven and the archive's natives.
+cmd_maven() {
+    need_packages maven libmaven-compiler-plugin-java libsurefire-java libmaven-resources-plugin-java
+    cmd_package linux
+    say "a Maven project against build/packages/maven"
+    "$ROOT/java/maven-test/run.sh" "$ROOT/build/packages" \
+        "$(sed -n 's/^project(JXelAgtbase VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")"
 }
 
 usage() {
@@ -180,5 +194,6 @@ case "$command" in
     fuzz) cmd_fuzz "$@" ;;
     stress) cmd_stress "$@" ;;
     package) cmd_package "$@" ;;
+    maven) cmd_maven "$@" ;;
     *) usage ;;
 esac
