@@ -20,6 +20,9 @@ Commands:
                          and runs their tests under Wine
   package [PLATFORM...]  release archives in build/packages; PLATFORM is linux (.tar.gz)
                          or windows (.zip); both when none is given
+  maven                  the Linux archive, then a small Maven project (java/maven-test)
+                         built with Debian's Maven against build/packages/maven, its
+                         JUnit tests in parallel
   bench                  release build with the benchmarks; writes bench/results.md and .png
   sanitize [MODE...]     the tests under sanitizers; every mode but java-asan-all when none
                          is given. MODE is one of:
@@ -242,8 +245,22 @@ cmd_package() {
         cpack --preset "package-$platform"
         cp "$ROOT"/build/package-"$platform"/packages/JXelAgtbase-* "$ROOT/build/packages/"
     done
+    # Every archive carries the Maven repository in share/maven; one copy goes beside them.
+    rm -rf "$ROOT/build/packages/maven"
+    cp -r "$ROOT/build/package-${platforms[0]}/java/maven" "$ROOT/build/packages/maven"
+    (cd "$ROOT/build/packages" && sha256sum JXelAgtbase-* >SHA256SUMS)
     say "archives"
     ls -l "$ROOT/build/packages"
+}
+
+# The Linux archive, then java/maven-test (an application's JUnit tests, in parallel) built
+# with Debian's Maven, offline, against build/packages/maven and the archive's natives.
+cmd_maven() {
+    need_packages maven libmaven-compiler-plugin-java libsurefire-java libmaven-resources-plugin-java
+    cmd_package linux
+    say "a Maven project against build/packages/maven"
+    "$ROOT/java/maven-test/run.sh" "$ROOT/build/packages" \
+        "$(sed -n 's/^project(JXelAgtbase VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")"
 }
 
 [ $# -ge 1 ] || fail "no command given"
@@ -259,6 +276,7 @@ case "$command" in
     stress) cmd_stress "$@" ;;
     deep) cmd_deep "$@" ;;
     package) cmd_package "$@" ;;
+    maven) cmd_maven "$@" ;;
     help | --help | -h) usage ;;
     *) fail "unknown command '$command'" ;;
 esac

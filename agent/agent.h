@@ -31,8 +31,14 @@ struct Codeset {
 const Codeset* find_codeset(int32_t number) noexcept;
 
 // The code set of the process's locale (Linux: the locale variables; Windows: the ANSI
-// code page), or 0 when it is not one the stand-in knows.
+// code page), or 0 when it is not one the stand-in knows. A locale that names a code set
+// the stand-in does not know is reported with report_unknown_codeset.
 int32_t platform_locale_codeset() noexcept;
+// The one line on standard error for a setting that names no known code set:
+// "xelagtapi stand-in: VARIABLE=value names no code set it knows (...); using code set
+// <instead> <origin> instead".
+void report_unknown_codeset(const char* variable, const char* value, int32_t instead,
+                            const char* origin) noexcept;
 // The code set a name stands for (UTF-8, ISO-8859-1, LATIN1, WINDOWS-1252, CP1252,
 // SHIFT_JIS, SJIS, CP932; case, '-' and '_' ignored), or 0.
 int32_t codeset_from_name(const char* name) noexcept;

@@ -58,7 +58,13 @@ int32_t codeset_of_locale(const char* locale) {
 int32_t platform_locale_codeset() noexcept {
     for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         const char* locale = std::getenv(variable);
-        if (locale != nullptr && *locale != '\0') return codeset_of_locale(locale);
+        if (locale == nullptr || *locale == '\0') continue;
+        const int32_t codeset = codeset_of_locale(locale);
+        // A locale without a code set ("C", "POSIX", "en_US") is left to the default quietly.
+        if (codeset == 0 && std::strchr(locale, '.') != nullptr) {
+            report_unknown_codeset(variable, locale, XELAGT_CODESET_UTF8, "(UTF-8), the default,");
+        }
+        return codeset;
     }
     return 0;
 }

@@ -63,11 +63,7 @@ int32_t startup_codeset() {
 #else
         const char* origin = local != 0 ? "from the locale" : "(UTF-8), the default,";
 #endif
-        std::fprintf(stderr,
-                     "xelagtapi stand-in: XELAGT_CODESET=%s names no code set it knows (UTF-8 or "
-                     "69, ISO-8859-1 or 819, WINDOWS-1252 or 1252, SHIFT_JIS or 932); using code "
-                     "set %d %s instead\n",
-                     setting, codeset, origin);
+        report_unknown_codeset("XELAGT_CODESET", setting, codeset, origin);
     }
     return codeset;
 }
@@ -84,6 +80,14 @@ std::atomic<int32_t>& current_codeset() {
 }
 
 }  // namespace
+
+void report_unknown_codeset(const char* variable, const char* value, int32_t instead,
+                            const char* origin) noexcept {
+    std::fprintf(stderr,
+                 "xelagtapi stand-in: %s=%s names no code set it knows (UTF-8 or 69, ISO-8859-1 or "
+                 "819, WINDOWS-1252 or 1252, SHIFT_JIS or 932); using code set %d %s instead\n",
+                 variable, value, instead, origin);
+}
 
 const Codeset* find_codeset(int32_t number) noexcept {
     for (const Codeset& codeset : kCodesets) {

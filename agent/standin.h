@@ -90,8 +90,9 @@ enum {
 
 /*
  * ---- Test control: exported by name, not part of the agent's operations. ----
- * An operation is named by its ordinal (agentapi/operations.txt; the build
- * generates xelagt_operations.h with XELAGT_OP_<NAME> for each).
+ * An operation is named by its ordinal: xelagt_operations.h, installed
+ * beside this header, defines XELAGT_OP_<NAME> for each (XELAGT_OP_CREATE_DATA_OBJECT
+ * is 20).
  */
 
 /* Change the local code set; returns 0 or XELAGT_ERR_UNKNOWN_CODESET. */

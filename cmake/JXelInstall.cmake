@@ -2,11 +2,12 @@
 #   lib/                       the bridge, libJXelAgtbase
 #   lib/xelagtapi-standin/     the stand-in agent (deployments use the real agent);
 #                              on Windows the DLLs go to bin/ and bin/xelagtapi-standin/
-#   include/                   jxel_convert.h and xelagtapi.h
+#   include/                   jxel_convert.h, xelagtapi.h, and standin.h with xelagt_operations.h
 #   lib/cmake/JXelAgtbase/     the CMake package: JXelAgtbase::JXelAgtbase and
 #                              JXelAgtbase::xelagtapi (the agent, for release buffer)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+include(JXelOperations)  # JXEL_OPERATIONS_DIR
 
 set(JXEL_STANDIN_DIR ${CMAKE_INSTALL_LIBDIR}/xelagtapi-standin)
 set(JXEL_STANDIN_BINDIR ${CMAKE_INSTALL_BINDIR}/xelagtapi-standin)
@@ -27,6 +28,7 @@ install(TARGETS xelagtapi EXPORT JXelAgtbaseTargets
   ARCHIVE DESTINATION ${JXEL_STANDIN_DIR})
 target_include_directories(xelagtapi INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 install(FILES ${PROJECT_SOURCE_DIR}/convert/jxel_convert.h ${PROJECT_SOURCE_DIR}/agentapi/xelagtapi.h
+              ${PROJECT_SOURCE_DIR}/agent/standin.h ${JXEL_OPERATIONS_DIR}/xelagt_operations.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT JXelAgtbaseTargets NAMESPACE JXelAgtbase::

@@ -6,6 +6,7 @@
 #       JXEL_OP_NAMES     xelagt_create_data_object;...
 #       JXEL_OP_KINDS     status | text | none
 #       JXEL_OP_CONSTANTS CREATE_DATA_OBJECT;...  (the name without xelagt_, upper case)
+#     and JXEL_OP_SEEN_<CONSTANT>: the Javadoc sentences of the line, if it has any.
 #
 #   jxel_operations_header(OUT)
 #     writes a C header with XELAGT_OPERATIONS(X), calling
@@ -23,7 +24,7 @@ function(jxel_read_operations)
   set(kinds "")
   set(constants "")
   foreach(line IN LISTS lines)
-    if(NOT line MATCHES "^([0-9]+)[ \t]+(xelagt_[a-z_]+)[ \t]+(status|text|none)[ \t]*$")
+    if(NOT line MATCHES "^([0-9]+)[ \t]+(xelagt_[a-z_]+)[ \t]+(status|text|none)([ \t]+(.*))?$")
       message(FATAL_ERROR "${JXEL_OPERATIONS_FILE}: cannot read \"${line}\"")
     endif()
     if(CMAKE_MATCH_1 IN_LIST ordinals OR CMAKE_MATCH_2 IN_LIST names)
@@ -32,9 +33,11 @@ function(jxel_read_operations)
     list(APPEND ordinals ${CMAKE_MATCH_1})
     list(APPEND names ${CMAKE_MATCH_2})
     list(APPEND kinds ${CMAKE_MATCH_3})
+    set(seen "${CMAKE_MATCH_5}")
     string(REGEX REPLACE "^xelagt_" "" constant ${CMAKE_MATCH_2})
     string(TOUPPER ${constant} constant)
     list(APPEND constants ${constant})
+    set(JXEL_OP_SEEN_${constant} "${seen}" PARENT_SCOPE)
   endforeach()
   set(JXEL_OP_ORDINALS ${ordinals} PARENT_SCOPE)
   set(JXEL_OP_NAMES ${names} PARENT_SCOPE)

@@ -2,8 +2,7 @@
 # the cross build) as .zip. `cpack` in a build folder makes the one for its platform.
 #
 # The archive carries a README of its own, for what it holds (the project's README is about
-# building from source), at its top and in the doc folder, with the licence and the stand-in's
-# documentation (agent/standin.h: statuses, code sets, behaviour).
+# building from source), at its top and in the doc folder, with the licence.
 if(WIN32)
   set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/windows/README-archive.md.in)
 else()
@@ -11,7 +10,6 @@ else()
 endif()
 configure_file(${_jxel_archive_readme} ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-              ${PROJECT_SOURCE_DIR}/agent/standin.h
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Only the archives get the top copy: `cmake --install --prefix /usr/local` must not.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/archive/README.md

@@ -33,7 +33,13 @@ add_test(NAME consumer_program
 # Without JAVA_HOME, as on a Debian 12 machine: the package finds the JDK itself.
 set_tests_properties(consumer_program PROPERTIES FIXTURES_REQUIRED installed_tree
   ENVIRONMENT "XELAGT_CODESET=ISO-8859-1" ENVIRONMENT_MODIFICATION "JAVA_HOME=unset:"
-  PASS_REGULAR_EXPRESSION "3 passed, 0 failed")
+  PASS_REGULAR_EXPRESSION "4 passed, 0 failed")
+
+# jxel_convert.h declares C++ functions: a C compiler stops at it, not the linker.
+add_test(NAME convert_header_stops_c
+  COMMAND ${CMAKE_C_COMPILER} -fsyntax-only -x c ${PROJECT_SOURCE_DIR}/convert/jxel_convert.h)
+set_tests_properties(convert_header_stops_c PROPERTIES
+  PASS_REGULAR_EXPRESSION "error: #error \"jxel_convert.h declares C\\+\\+ functions")
 
 # The vector path of the UTF-8 code against its byte-wise path (the Windows
 # build has no vector path).

@@ -434,7 +434,7 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // A regular expression for the line an unknown setting gets.
     const auto warning = [](const std::string& setting, const char* instead) {
-        return "xelagtapi stand-in: XELAGT_CODESET=" + setting +
+        return "xelagtapi stand-in: " + setting +
                " names no code set it knows \\(UTF-8 or 69, ISO-8859-1 or 819, WINDOWS-1252 or "
                "1252, SHIFT_JIS or 932\\); using code set " +
                instead + "\n";
@@ -442,7 +442,8 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
     const struct {
         const char *setting, *lc_all, *lc_ctype, *lang;
         int32_t expected;
-        const char* instead;  // the end of the warning line; nullptr for none
+        const char* instead;           // the end of the warning line; nullptr for none
+        const char* warned = nullptr;  // the setting it names, if not XELAGT_CODESET
     } cases[] = {
         {"sjis", "", "", "ja_JP.UTF-8", 932, nullptr},
         {"Windows_1252", "", "", "", 1252, nullptr},
@@ -456,6 +457,9 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
         {"", "", "x.SJIS", "x.CP1252", 932, nullptr},
         {"", "C", "x.SJIS", "", 69, nullptr},
         {"", "", "", "", 69, nullptr},
+        {"", "", "en_US.ISO-8859-15", "", 69, "69 \\(UTF-8\\), the default, instead",
+         "LC_CTYPE=en_US.ISO-8859-15"},
+        {"", "", "", "de_DE", 69, nullptr},
     };
     for (const auto& c : cases) {
         EXPECT_EXIT(
@@ -476,8 +480,13 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
                 std::exit(0);
             },
             ::testing::ExitedWithCode(0),
-            "^" + (c.instead ? warning(c.setting, c.instead) : "") + "codeset=" +
-                std::to_string(c.expected) + " reset=" + std::to_string(c.expected) + " ctype=C\n")
+            "^" +
+                (c.instead
+                     ? warning(c.warned ? c.warned : std::string("XELAGT_CODESET=") + c.setting,
+                               c.instead)
+                     : "") +
+                "codeset=" + std::to_string(c.expected) + " reset=" + std::to_string(c.expected) +
+                " ctype=C\n")
             << c.setting << " " << c.lc_all << " " << c.lc_ctype << " " << c.lang;
     }
 }

@@ -1,7 +1,10 @@
 // Converts text both ways through the installed library, in a JVM of its
-// own, with ISO-8859-1 as the agent's local code set.
+// own, with ISO-8859-1 as the agent's local code set; and drives the stand-in's
+// test control through the installed standin.h, as it names its operations.
 #include <jni.h>
 #include <jxel_convert.h>
+#include <standin.h>
+#include <xelagt_operations.h>
 #include <xelagtapi.h>
 
 #include <cstdio>
@@ -47,7 +50,13 @@ int main() {
     check(convertStringFromUTF("\xE6\x97\xA5") == nullptr,
           "a character ISO-8859-1 lacks fails the conversion");
 
+    xelagt_handle handle = 0;
+    check(xelagt_test_codeset() == XELAGT_CODESET_ISO_8859_1 &&
+              xelagt_test_fail_next(XELAGT_OP_CREATE_DATA_OBJECT, 1, XELAGT_ERR_INJECTED) == 0 &&
+              xelagt_create_data_object(XELAGT_TYPE_MIN, &handle) == XELAGT_ERR_INJECTED,
+          "standin.h's test control makes the next create fail");
+
     vm->DestroyJavaVM();
-    std::printf("%d passed, %d failed\n", 3 - failures, failures);
+    std::printf("%d passed, %d failed\n", 4 - failures, failures);
     return failures == 0 ? 0 : 1;
 }

@@ -31,7 +31,8 @@ final class NativeLibrary {
 
     /**
      * The message for a failed load, from the JVM's own message (its reason). The reason tells
-     * the cases apart: the JVM's "no JXelAgtbase in java.library.path"; on Linux the loader's
+     * the cases apart: the JVM's "no JXelAgtbase in java.library.path" and "already loaded in
+     * another classloader" (jxel.jar loaded a second time); on Linux the loader's
      * text, which names the library or the symbol it missed; on Windows "Can't find dependent
      * libraries" (the agent is the only library outside Windows that JXelAgtbase.dll needs) and
      * "The specified procedure could not be found" (an import by ordinal the agent lacks).
@@ -44,7 +45,13 @@ final class NativeLibrary {
         String agent = windows ? "libxelagtapi.dll" : "libxelagtapi.so";
         StringBuilder message = new StringBuilder("cannot load the native library " + NAME + ": ");
         Matcher operation = MISSING_OPERATION.matcher(reason);
-        if (reason.startsWith("no " + NAME + " in ")) {
+        if (reason.contains("already loaded in another classloader")) {
+            message.append(bridge).append(" is loaded already, for jxel.jar in another class loader of"
+                    + " this JVM, and a JVM gives a native library to one class loader only. Put jxel.jar"
+                    + " on one class path that every part of the application shares (an application"
+                    + " server's common or system class path, not each application's own), so that its"
+                    + " classes are loaded once.");
+        } else if (reason.startsWith("no " + NAME + " in ")) {
             message.append("no ").append(bridge).append(" in the folders of java.library.path (")
                     .append(System.getProperty("java.library.path"))
                     .append("). Name the folder that holds it with -Djava.library.path=<folder>.");

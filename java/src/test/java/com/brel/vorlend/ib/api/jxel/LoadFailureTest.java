@@ -2,9 +2,12 @@ package com.brel.vorlend.ib.api.jxel;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.brel.vorlend.ib.api.jxel.testing.ChildJvm;
+import java.net.URL;
+import java.net.URLClassLoader;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.CsvSource;
@@ -48,6 +51,19 @@ class LoadFailureTest {
         String output = probe(System.getProperty("java.library.path"),
                 System.getProperty("jxel.test.partialAgentDir"));
         assertTrue(output.contains("lacks the operation xelagt_prepare_status"), output);
+    }
+
+    @Test
+    void secondClassLoaderIsToldToShareJxelJar() throws Exception {
+        new JXelObject(); // loaded for this class loader
+        URL jar = JXelObject.class.getProtectionDomain().getCodeSource().getLocation();
+        try (URLClassLoader second = new URLClassLoader(new URL[] {jar}, ClassLoader.getPlatformClassLoader())) {
+            Throwable error = assertThrows(Throwable.class, () -> Class.forName(JXelObject.class.getName(), true, second));
+            String message = (error instanceof ExceptionInInitializerError ? error.getCause() : error).getMessage();
+            assertTrue(message.contains(BRIDGE + " is loaded already, for jxel.jar in another class loader")
+                    && message.contains("Put jxel.jar on one class path")
+                    && message.endsWith("already loaded in another classloader"), message);
+        }
     }
 
     /**

@@ -7,6 +7,7 @@ import static com.brel.vorlend.ib.api.jxel.standin.StandInAgent.WINDOWS_1252;
 import static com.brel.vorlend.ib.api.jxel.testing.StandIn.INJECTED;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.platform.engine.discovery.DiscoverySelectors.selectClass;
 
 import com.brel.vorlend.ib.api.jxel.standin.Operation;
@@ -14,13 +15,17 @@ import com.brel.vorlend.ib.api.jxel.standin.StandInAgent;
 import com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension;
 import com.brel.vorlend.ib.api.jxel.testing.ChildJvm;
 import com.brel.vorlend.ib.api.jxel.testing.Objects;
+import java.util.Arrays;
 import java.util.Collections;
 import java.util.List;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.extension.ExtendWith;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.ValueSource;
+import org.junit.platform.engine.DiscoverySelector;
 import org.junit.platform.engine.support.descriptor.MethodSource;
 import org.junit.platform.launcher.core.LauncherDiscoveryRequestBuilder;
 import org.junit.platform.launcher.core.LauncherFactory;
@@ -40,6 +45,32 @@ class StandInAgentTest {
         @Test
         void freesWhatItCreates() {
             Objects.free(Objects.created());
+        }
+    }
+
+    /** The same two tests in classes JUnit has to run one at a time. */
+    @com.brel.vorlend.ib.api.jxel.standin.StandInAgentTest
+    static class Locked extends LeakingAndClean {}
+
+    @com.brel.vorlend.ib.api.jxel.standin.StandInAgentTest
+    static class LockedToo extends LeakingAndClean {}
+
+    /** Two tests that wait for each other, so that they surely overlap: neither may be judged. */
+    @ExtendWith(StandInAgentExtension.class)
+    static class Overlapping {
+        static final CountDownLatch BOTH_STARTED = new CountDownLatch(2);
+
+        @Test
+        void leaksOneObject() throws InterruptedException {
+            Objects.created();
+            BOTH_STARTED.countDown();
+            BOTH_STARTED.await(20, TimeUnit.SECONDS);
+        }
+
+        @Test
+        void freesWhatItCreates() throws InterruptedException {
+            leaksOneObject();
+            StandInAgent.reset(); // frees the other's object too, as overlapping tests do
         }
     }
 
@@ -80,21 +111,49 @@ class StandInAgentTest {
         StandInAgent.reset();
     }
 
-    @Test
-    void extensionFailsTheTestThatLeaksAndPassesItsNeighbour() {
+    /** Runs the classes in this JVM's JUnit, with parallel execution on or off. */
+    private static TestExecutionSummary run(boolean parallel, Class<?>... classes) {
         SummaryGeneratingListener listener = new SummaryGeneratingListener();
-        LauncherFactory.create().execute(
-                LauncherDiscoveryRequestBuilder.request().selectors(selectClass(LeakingAndClean.class)).build(),
-                listener);
-        TestExecutionSummary summary = listener.getSummary();
-        assertEquals(1, summary.getTestsSucceededCount());
-        List<TestExecutionSummary.Failure> failures = summary.getFailures();
-        assertEquals(1, failures.size());
-        TestExecutionSummary.Failure failure = failures.get(0);
-        assertEquals("leaksOneObject",
-                ((MethodSource) failure.getTestIdentifier().getSource().orElseThrow()).getMethodName());
-        assertEquals("the test left 1 data object alive (not freed with XelDataFree)",
-                failure.getException().getMessage());
+        LauncherFactory.create().execute(LauncherDiscoveryRequestBuilder.request()
+                .selectors(Arrays.stream(classes).map(c -> selectClass(c)).toArray(DiscoverySelector[]::new))
+                .configurationParameter("junit.jupiter.execution.parallel.enabled", String.valueOf(parallel))
+                .configurationParameter("junit.jupiter.execution.parallel.mode.default", "concurrent")
+                .configurationParameter("junit.jupiter.execution.parallel.mode.classes.default", "concurrent")
+                .build(), listener);
+        return listener.getSummary();
+    }
+
+    private static String methodOf(TestExecutionSummary.Failure failure) {
+        return ((MethodSource) failure.getTestIdentifier().getSource().orElseThrow()).getMethodName();
+    }
+
+    @ParameterizedTest(name = "parallel execution {0}")
+    @ValueSource(booleans = {false, true})
+    void extensionFailsTheTestThatLeaksAndPassesItsNeighbour(boolean parallel) {
+        TestExecutionSummary summary = parallel ? run(true, Locked.class, LockedToo.class)
+                                                : run(false, LeakingAndClean.class);
+        int classes = parallel ? 2 : 1;
+        assertEquals(classes, summary.getTestsSucceededCount());
+        assertEquals(classes, summary.getFailures().size());
+        for (TestExecutionSummary.Failure failure : summary.getFailures()) {
+            assertEquals("leaksOneObject", methodOf(failure));
+            assertEquals("the test left 1 data object alive (not freed with XelDataFree)",
+                    failure.getException().getMessage());
+        }
+    }
+
+    @Test
+    void overlappingTestsFailWithoutBlameAndNameTheAnnotation() {
+        TestExecutionSummary summary = run(true, Overlapping.class);
+        assertEquals(0, summary.getTestsSucceededCount());
+        assertEquals(2, summary.getFailures().size());
+        for (TestExecutionSummary.Failure failure : summary.getFailures()) {
+            String other = methodOf(failure).equals("leaksOneObject") ? "freesWhatItCreates" : "leaksOneObject";
+            String message = failure.getException().getMessage();
+            assertTrue(message.startsWith("the test ran at the same time as " + Overlapping.class.getName() + "."
+                    + other + ", and the stand-in agent is one per process") && message.contains(
+                    "annotate the test classes with @StandInAgentTest"), message);
+        }
     }
 
     @Test
@@ -123,6 +182,12 @@ class StandInAgentTest {
         Objects.free(Objects.created());
         assertThrows(IllegalArgumentException.class,
                 () -> StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, -1, 77));
+        // 0 would fail a status operation as success; a text operation does not use it.
+        assertThrows(IllegalArgumentException.class,
+                () -> StandInAgent.failNext(Operation.CREATE_DATA_OBJECT, 1, 0));
+        StandInAgent.failNext(Operation.VERSION_TEXT, 1, 0);
+        StandInAgent.cancelFailures();
+        Objects.free(Objects.created());
     }
 
     @ParameterizedTest(name = "code set {0}")

@@ -86,12 +86,15 @@ public final class StandInAgent {
      * {@code status}; one that returns a text gives no text, and
      * {@code status} is not used. Each constant of {@link Operation} says what
      * the Java caller sees. A later call for the same operation replaces the
-     * earlier one; a count of 0 cancels it.
+     * earlier one; a count of 0 cancels it. An operation that returns a status
+     * is not made to fail with 0: a call that returned it would look like one
+     * that worked.
      *
      * @param operation the operation, one that {@link Operation#canFail() can fail}
      * @param count how many of its next calls fail, 0 or more
-     * @param status what they return
-     * @throws IllegalArgumentException if the operation cannot fail or the count is negative
+     * @param status what they return; not 0 for an operation that returns a status
+     * @throws IllegalArgumentException if the operation cannot fail, the count is negative,
+     *     or the status is 0 for an operation that returns it
      * @throws NullPointerException if {@code operation} is null
      */
     public static void failNext(Operation operation, int count, int status) {
@@ -102,6 +105,10 @@ public final class StandInAgent {
         }
         if (count < 0) {
             throw new IllegalArgumentException("count " + count + " is negative");
+        }
+        if (status == 0 && count > 0 && !operation.returnsText()) {
+            throw new IllegalArgumentException("status 0 is success: a call made to fail with it"
+                    + " would look like one that worked; give a failure status, such as -9");
         }
         agentFailNext(operation.agentOrdinal(), count, status);
     }
@@ -130,6 +137,9 @@ public final class StandInAgent {
 
     /**
      * Changes the agent's local code set, the one texts cross the bridge in.
+     * Texts the agent holds are stored as bytes and not converted: text stored
+     * before the change is read back as if it were in the new code set, so a
+     * test that switches sets the texts it reads afterwards.
      *
      * @param codeSet {@link #UTF_8}, {@link #ISO_8859_1}, {@link #WINDOWS_1252} or {@link #SHIFT_JIS}
      * @throws IllegalArgumentException for any other number

@@ -9,6 +9,8 @@
  * archive: {@code lib/xelagtapi-standin/}). {@link
  * com.brel.vorlend.ib.api.jxel.standin.StandInAgent} controls the agent;
  * {@link com.brel.vorlend.ib.api.jxel.standin.StandInAgentExtension} is the
- * JUnit 5 extension, and only it needs JUnit.
+ * JUnit 5 extension, which test classes take with
+ * {@link com.brel.vorlend.ib.api.jxel.standin.StandInAgentTest}; only these two
+ * need JUnit.
  */
 package com.brel.vorlend.ib.api.jxel.standin;
