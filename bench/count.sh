@@ -26,8 +26,7 @@ valgrind --tool=callgrind --collect-atstart=no \
 # per batch is counted.
 find "$OUT" -name 'callgrind.out.*' | sort -V | xargs awk '
     /^desc: Trigger: / { name = sub(/^desc: Trigger: Client Request: /, "") ? $0 : "" }
-    /^totals: / && name != "" {
-        split(name, f, "|")  # side, native, text, limit, calls
+    /^totals: / && split(name, f, "|") == 5 {  # side, native, text, limit, calls
         key = f[2] SUBSEP f[3]
         if (!(key in limit)) { order[++cases] = key; limit[key] = f[4] }
         if (!((f[1], key) in low) || f[5] < calls[f[1], key]) {
@@ -52,5 +51,6 @@ find "$OUT" -name 'callgrind.out.*' | sort -V | xargs awk '
 
 {
     printf 'native\ttext\tbridge\tbaseline\tratio\ttarget\t\n'
-    awk -F'\t' -v OFS='\t' '{ if ($2 == "") $2 = "-"; $5 = $5 "x"; $6 = "<= " $6 "x"; print }' "$OUT/instructions.tsv"
+    awk -F'\t' -v OFS='\t' '{ if ($2 == "") $2 = "-"; $5 = $5 "x"; $6 = "<= " $6 "x"; print }' \
+        "$OUT/instructions.tsv"
 } | column -t -s $'\t'

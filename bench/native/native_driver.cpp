@@ -195,21 +195,22 @@ std::u16string dataString(JNIEnv* env, jobject self) {
     return chars;
 }
 
-}  // namespace
+// The JVM, one object of each side's class, and where their natives are.
+struct Driver {
+    JNIEnv* env;
+    jobject bridge;
+    jobject baseline;
+    std::string dir;
+    void (*setAgentText)(const char*);
+};
 
-int main(int argc, char** argv) {
-    if (argc < 3 || argc > 5)
-        fail("usage: jxel_native_driver CLASSPATH TRIVIAL_DIR [FILTER [CALLS]]");
-    const std::string classPath = std::string("-Djava.class.path=") + argv[1];
-    const std::string dir = argv[2];
-    const std::string libraryPath = "-Djava.library.path=" + dir;
-    const std::string filter = argc > 3 ? argv[3] : "";
-    const long calls = argc > 4 ? std::atol(argv[4]) : 0;
-
+Driver startJvm(const std::string& classPath, const std::string& dir) {
+    const std::string classOption = "-Djava.class.path=" + classPath;
+    const std::string libraryOption = "-Djava.library.path=" + dir;
     // No compiler threads: nothing but the natives runs while they are counted, and both
     // sides see the same JVM.
-    JavaVMOption options[] = {{const_cast<char*>(classPath.c_str()), nullptr},
-                              {const_cast<char*>(libraryPath.c_str()), nullptr},
+    JavaVMOption options[] = {{const_cast<char*>(classOption.c_str()), nullptr},
+                              {const_cast<char*>(libraryOption.c_str()), nullptr},
                               {const_cast<char*>("-Xint"), nullptr},
                               {const_cast<char*>("-XX:+UseSerialGC"), nullptr},
                               {const_cast<char*>("-Xms256m"), nullptr},
@@ -221,81 +222,95 @@ int main(int argc, char** argv) {
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
     if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&env), &args) != JNI_OK) fail("no JVM");
-
-    const jobject bridge = instance(env, "com/brel/vorlend/ib/api/jxel/JXelObject");
-    const jobject baseline = instance(env, "com/brel/vorlend/ib/api/jxel/bench/Baselines");
-    const std::string bridgeLibrary = dir + "/libJXelAgtbase.so";
-    const std::string baselineLibrary = dir + "/libjxelbenchbaselines.so";
-    auto setAgentText = reinterpret_cast<void (*)(const char*)>(
+    Driver driver{env, instance(env, "com/brel/vorlend/ib/api/jxel/JXelObject"),
+                  instance(env, "com/brel/vorlend/ib/api/jxel/bench/Baselines"), dir, nullptr};
+    driver.setAgentText = reinterpret_cast<void (*)(const char*)>(
         symbol(dir + "/libxelagtapi.so", "xelagt_bench_set_text"));
+    return driver;
+}
 
+// One side of a case: warm-up, then N calls and 2N calls, each batch ending in a dump.
+void runSide(const Target& target, const Native& native, const Text* text, bool bridge, long n) {
+    std::string name = native.bridge;
+    if (text != nullptr) name += " " + text->name;
+    batch(target, native, name, 16);  // first-use work stays out
+    if (native.call == getText && dataString(target.env, target.self) != text->java) {
+        fail(name + ": another text delivered");
+    }
+    CALLGRIND_DUMP_STATS_AT("warm-up");  // as the batches start: after a dump
+    for (long count : {n, 2 * n}) {
+        const auto start = std::chrono::steady_clock::now();
+        batch(target, native, name, count);
+        const std::chrono::duration<double, std::nano> elapsed =
+            std::chrono::steady_clock::now() - start;
+        char dump[256];
+        std::snprintf(dump, sizeof dump, "%s|%s|%s|%.2f|%ld", bridge ? "bridge" : "baseline",
+                      native.bridge, text != nullptr ? text->name.c_str() : "", limitOf(text),
+                      count);
+        CALLGRIND_DUMP_STATS_AT(dump);
+        if (!RUNNING_ON_VALGRIND) {
+            std::printf("%s: %.1f ns per call\n", dump,
+                        elapsed.count() / static_cast<double>(count));
+        }
+    }
+}
+
+void runCase(const Driver& driver, const Native& native, const Text* text, long n) {
+    JNIEnv* env = driver.env;
+    jstring value = nullptr;
+    std::string javaForm;
+    if (text != nullptr) {
+        value = env->NewString(reinterpret_cast<const jchar*>(text->java.data()),
+                               static_cast<jsize>(text->java.size()));
+        const char* chars = env->GetStringUTFChars(value, nullptr);
+        if (chars == nullptr) fail("no modified UTF-8");
+        javaForm = chars;
+        env->ReleaseStringUTFChars(value, chars);
+    }
+    // The baseline's getter hands the agent's text to NewStringUTF as it is, so it is given
+    // the text in Java's form: both sides make the same String, and only the bridge has
+    // anything to convert.
+    if (text != nullptr) driver.setAgentText(text->agent.c_str());
+    runSide({env, driver.bridge,
+             symbol(driver.dir + "/libJXelAgtbase.so",
+                    std::string("Java_com_brel_vorlend_ib_api_jxel_JXelObject_") + native.bridge),
+             value},
+            native, text, true, n);
+    if (text != nullptr) driver.setAgentText(javaForm.c_str());
+    runSide({env, driver.baseline,
+             symbol(driver.dir + "/libjxelbenchbaselines.so",
+                    std::string("Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_") +
+                        native.baseline),
+             value},
+            native, text, false, n);
+    if (value != nullptr) env->DeleteLocalRef(value);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3 || argc > 5) {
+        fail("usage: jxel_native_driver CLASSPATH TRIVIAL_DIR [FILTER [CALLS]]");
+    }
+    const std::string filter = argc > 3 ? argv[3] : "";
+    const long calls = argc > 4 ? std::atol(argv[4]) : 0;
+    const Driver driver = startJvm(argv[1], argv[2]);
     const std::vector<Text> allTexts = texts();
     int ran = 0;
     for (const Native& native : kNatives) {
-        std::vector<const Text*> cases;
+        std::vector<const Text*> cases = {nullptr};
         if (native.text) {
+            cases.clear();
             for (const Text& text : allTexts) cases.push_back(&text);
-        } else {
-            cases.push_back(nullptr);
         }
         for (const Text* text : cases) {
-            std::string name = native.bridge;
-            if (text != nullptr) name += " " + text->name;
+            const std::string name = text != nullptr ? std::string(native.bridge) + " " + text->name
+                                                     : std::string(native.bridge);
             if (name.find(filter) == std::string::npos) continue;
             ++ran;
-            jstring value = nullptr;
-            std::string javaForm;
-            if (text != nullptr) {
-                value = env->NewString(reinterpret_cast<const jchar*>(text->java.data()),
-                                       static_cast<jsize>(text->java.size()));
-                const char* chars = env->GetStringUTFChars(value, nullptr);
-                if (chars == nullptr) fail("no modified UTF-8");
-                javaForm = chars;
-                env->ReleaseStringUTFChars(value, chars);
-            }
-            const long n = calls > 0                                      ? calls
-                           : text != nullptr && text->agent.size() > 4096 ? 32
-                                                                          : 512;
-            const Target sides[] = {
-                {env, bridge,
-                 symbol(
-                     bridgeLibrary,
-                     std::string("Java_com_brel_vorlend_ib_api_jxel_JXelObject_") + native.bridge),
-                 value},
-                {env, baseline,
-                 symbol(baselineLibrary,
-                        std::string("Java_com_brel_vorlend_ib_api_jxel_bench_Baselines_") +
-                            native.baseline),
-                 value}};
-            for (int side = 0; side < 2; ++side) {
-                const Target& target = sides[side];
-                // The baseline's getter hands the agent's text to NewStringUTF as it is, so
-                // it is given the text in Java's form: both sides make the same String, and
-                // only the bridge has anything to convert.
-                if (text != nullptr)
-                    setAgentText(side == 0 ? text->agent.c_str() : javaForm.c_str());
-                batch(target, native, name, 16);  // first-use work stays out
-                if (native.call == getText && dataString(env, target.self) != text->java) {
-                    fail(name + ": another text delivered");
-                }
-                CALLGRIND_ZERO_STATS;
-                for (long count : {n, 2 * n}) {
-                    const auto start = std::chrono::steady_clock::now();
-                    batch(target, native, name, count);
-                    const std::chrono::duration<double, std::nano> elapsed =
-                        std::chrono::steady_clock::now() - start;
-                    char dump[256];
-                    std::snprintf(dump, sizeof dump, "%s|%s|%s|%.2f|%ld",
-                                  side == 0 ? "bridge" : "baseline", native.bridge,
-                                  text != nullptr ? text->name.c_str() : "", limitOf(text), count);
-                    CALLGRIND_DUMP_STATS_AT(dump);
-                    if (!RUNNING_ON_VALGRIND) {
-                        std::printf("%s: %.1f ns per call\n", dump,
-                                    elapsed.count() / static_cast<double>(count));
-                    }
-                }
-            }
-            if (value != nullptr) env->DeleteLocalRef(value);
+            // Long texts take fewer calls: the counts are exact either way.
+            const bool longText = text != nullptr && text->agent.size() > 4096;
+            runCase(driver, native, text, calls > 0 ? calls : longText ? 32 : 512);
         }
     }
     if (ran == 0) fail("no case matches \"" + filter + "\"");
