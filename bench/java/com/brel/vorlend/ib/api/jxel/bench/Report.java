@@ -58,6 +58,11 @@ public final class Report {
     /** Targets with a verdict, as rows: what, ratio of, values, limit, verdict, for the chart. */
     private final List<String[]> bridgeTargets = new ArrayList<>();
     private final List<String> bridgeRuns = new ArrayList<>();
+    /** Why the two-thread verdicts say little, when they do; empty otherwise. */
+    private String scalingCaveat = "";
+    /** The scaling case that shows what this machine gives two threads at all. */
+    private static final String MACHINE_REFERENCE =
+            "pure Java loop (machine reference) 2 threads / 1";
     /** bench/count.sh's rows: native, text, bridge, baseline, ratio, target, met. */
     private final List<String[]> instructions = new ArrayList<>();
     private final List<String> missing = new ArrayList<>();
@@ -191,21 +196,20 @@ public final class Report {
     private final List<String[]> timeRows = new ArrayList<>();
 
     /**
-     * Records a target of the bridge, measured on every bridge run (one ratio per run). Met
-     * when every run's median is within it.
+     * Records an at-least target of the bridge, measured on every bridge run (one ratio per
+     * run); met when every run's median reaches it. The caveat follows the verdict.
      */
     private void bridgeTarget(String what, String ratioOf, Ratio[] measured, double limit,
-            boolean atMost) {
+            String caveat) {
         boolean met = true;
         List<String> values = new ArrayList<>();
         for (Ratio r : measured) {
             values.add(r.text());
-            met &= atMost ? r.median() <= limit : r.median() >= limit;
+            met &= r.median() >= limit;
         }
         bridgeTargets.add(new String[] {what, ratioOf, String.join(" | ", values),
-                (atMost ? "≤ " : "≥ ") + f(limit) + "x", met ? "met" : "**missed**",
-                Double.toString(measured[0].median()), Double.toString(limit),
-                Boolean.toString(atMost)});
+                "≥ " + f(limit) + "x", (met ? "met" : "**missed**") + caveat,
+                Double.toString(measured[0].median()), Double.toString(limit), "false"});
     }
 
     /**
@@ -229,6 +233,19 @@ public final class Report {
             }
             timeRows.add(values.toArray(new String[0]));
         }
+        // A ratio of two scalings shows the bridge's share only where the machine let two
+        // threads scale at all: where its own reference did not, the verdict says so.
+        List<String> unscaled = new ArrayList<>();
+        for (String run : bridgeRuns) {
+            Ratio machine = Ratio.of(row(run, "scaling", MACHINE_REFERENCE));
+            if (!(machine.median() >= 1.5)) unscaled.add(machine.text() + " on " + jdkOf(run));
+        }
+        String caveat = "";
+        if (!unscaled.isEmpty()) {
+            caveat = ", not conclusive";
+            scalingCaveat = "Not conclusive: the machine reference (a pure Java loop) scaled only "
+                    + String.join(" and ", unscaled) + "; other work held the second core.";
+        }
         for (String name : new String[] {"XelGetLong", "XelSetString short ASCII"}) {
             String scaling = name + " 2 threads / 1";
             Ratio[] values = new Ratio[bridgeRuns.size()];
@@ -238,7 +255,7 @@ public final class Report {
                         row(run, "scaling", "baseline of " + scaling));
             }
             bridgeTarget("2 threads / 1, " + name, "bridge's scaling / baseline's", values, 0.95,
-                    false);
+                    caveat);
         }
     }
 
@@ -359,6 +376,10 @@ public final class Report {
                 out.printf("| %s | %s | %s | %s | %s |%n", t[0], t[1], t[2], t[3], t[4]);
             }
             out.println();
+            if (!scalingCaveat.isEmpty()) {
+                out.println(scalingCaveat);
+                out.println();
+            }
             out.println("## Time: each native over its baseline");
             out.println();
             out.println("The same natives and baselines as the instruction counts, from Java,"
