@@ -19,6 +19,10 @@ import java.util.Map;
  * CHART.png
  */
 public final class Report {
+    /** The scaling case that shows what this machine gives two threads at all. */
+    private static final String MACHINE_REFERENCE =
+            "pure Java loop (machine reference) 2 threads / 1";
+
     /** One Java measurement: label (run), group, name, median, quartiles. */
     record Row(String run, String group, String name, String unit, double median, double q1,
             double q3, double[] samples) {}
@@ -55,14 +59,11 @@ public final class Report {
     private final Map<String, Row> java = new LinkedHashMap<>();
     private final Map<String, Conv> conv = new LinkedHashMap<>();
     private final List<String[]> targets = new ArrayList<>();
-    /** Targets with a verdict, as rows: what, ratio of, values, limit, verdict, for the chart. */
+    /** The two-thread targets: what, ratio of, values, limit, verdict, then for the chart. */
     private final List<String[]> bridgeTargets = new ArrayList<>();
     private final List<String> bridgeRuns = new ArrayList<>();
     /** Why the two-thread verdicts say little, when they do; empty otherwise. */
     private String scalingCaveat = "";
-    /** The scaling case that shows what this machine gives two threads at all. */
-    private static final String MACHINE_REFERENCE =
-            "pure Java loop (machine reference) 2 threads / 1";
     /** bench/count.sh's rows: native, text, bridge, baseline, ratio, target, met. */
     private final List<String[]> instructions = new ArrayList<>();
     private final List<String> missing = new ArrayList<>();
