@@ -2,17 +2,20 @@
 # Instructions per call of each native and of its baseline, on the trivial agent under the
 # UTF-8 code set, counted by callgrind; prints the table and writes it as TSV:
 #   bench/count.sh BUILD_DIR [FILTER]      e.g. bench/count.sh build-bench "XelSetString 63 B"
-# The build must have JXEL_BUILD_BENCH=ON. FILTER picks the cases whose "native text" name
-# holds it. Output: BUILD_DIR/bench-count/instructions.tsv, columns native, text, bridge,
-# baseline, bridge/baseline, target (at most), met.
+# The build must have JXEL_BUILD_BENCH=ON (the bench preset); what the count needs is
+# brought up to date first. FILTER picks the cases whose "native text" name holds it.
+# Output: BUILD_DIR/bench-count/instructions.tsv, columns native, text, bridge, baseline,
+# bridge/baseline, target (at most), met.
 set -euo pipefail
 BUILD=$(cd "${1:?usage: bench/count.sh BUILD_DIR [FILTER]}" && pwd)
 FILTER=${2:-}
-# shellcheck source=/dev/null
-. "$BUILD/bench-paths.sh"
 OUT=$BUILD/bench-count
 rm -rf "$OUT"
 mkdir -p "$OUT"
+cmake --build "$BUILD" --target jxel_native_driver jxel_bench >"$OUT/build.log" 2>&1 ||
+    { cat "$OUT/build.log" >&2; exit 1; }
+# shellcheck source=/dev/null
+. "$BUILD/bench-paths.sh"
 
 # Collected only inside the natives (bridge and baselines alike, with all they call), and
 # dumped after each batch; the driver runs a batch of N calls, then one of 2N.
