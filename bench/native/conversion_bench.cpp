@@ -255,6 +255,18 @@ void measure(benchmark::State& state, const Case* c) {
     state.counters["x_least"] = ours / least;
 }
 
+// The quartiles of a case's repetitions, reported beside their median.
+double quartile(std::vector<double> values, double q) {
+    std::sort(values.begin(), values.end());
+    const double position = q * static_cast<double>(values.size() - 1);
+    const std::size_t below = static_cast<std::size_t>(position);
+    const std::size_t above = std::min(below + 1, values.size() - 1);
+    return values[below] +
+           (values[above] - values[below]) * (position - static_cast<double>(below));
+}
+double lowerQuartile(const std::vector<double>& values) { return quartile(values, 0.25); }
+double upperQuartile(const std::vector<double>& values) { return quartile(values, 0.75); }
+
 void registerCases() {
     for (const Kind& kind : kKinds) {
         for (const Size& size : kSizes) {
@@ -285,7 +297,10 @@ void registerCases() {
                                     identity ? nullptr : kind.iconvName,
                                     text.size()};
                 for (Case* c : {from, to}) {
-                    benchmark::RegisterBenchmark(c->name.c_str(), measure, c)->UseManualTime();
+                    benchmark::RegisterBenchmark(c->name.c_str(), measure, c)
+                        ->UseManualTime()
+                        ->ComputeStatistics("q1", lowerQuartile)
+                        ->ComputeStatistics("q3", upperQuartile);
                 }
             }
         }

@@ -29,16 +29,16 @@ public final class Report {
 
     /**
      * One conversion case, medians over the repetitions: its time per call, its floors'
-     * (0: none), MB/s, and the medians of its per-repetition ratios to the floors.
+     * (0: none) and MB/s; then its per-repetition ratios to the floors, median and quartiles.
      */
     record Conv(double ns, double strdupNs, double iconvNs, double newStringNs, double mbps,
-            double xStrdup, double xIconv, double xLeast) {}
+            Ratio xStrdup, Ratio xIconv, Ratio xLeast) {}
 
     /** A ratio of two cases timed in the same rounds: the median of the per-round ratios. */
     record Ratio(double median, double q1, double q3) {
         static final Ratio NONE = new Ratio(Double.NaN, Double.NaN, Double.NaN);
 
-        /** A figure without quartiles (a median over repetitions, kept elsewhere). */
+        /** A ratio without quartiles: of two cases not timed in the same rounds. */
         static Ratio of(double median) {
             return new Ratio(median, Double.NaN, Double.NaN);
         }
@@ -112,7 +112,9 @@ public final class Report {
         }
     }
 
-    /** Google Benchmark's CSV: the _median aggregate of every case, with its counters. */
+    /**
+     * Google Benchmark's CSV: the _median, _q1 and _q3 aggregates of every case's counters.
+     */
     private void readConversion(Path file) throws Exception {
         List<String> lines = Files.readAllLines(file, StandardCharsets.UTF_8);
         int header = 0;
@@ -122,22 +124,26 @@ public final class Report {
             "x_iconv", "x_least"};
         int[] at = new int[names.length];
         for (int i = 0; i < names.length; i++) at[i] = indexOf(columns, "\"" + names[i] + "\"");
-        Map<String, double[]> values = new LinkedHashMap<>();
+        List<String> statistics = List.of("median", "q1", "q3");
+        Map<String, double[][]> values = new LinkedHashMap<>();
         for (String line : lines.subList(header + 1, lines.size())) {
             String[] f = line.split(",", -1);
             String name = f[0].replace("\"", "");
-            if (!name.endsWith("_median")) continue;
+            int statistic = statistics.indexOf(name.substring(name.lastIndexOf('_') + 1));
+            if (statistic < 0) continue;
             name = name.substring(0, name.lastIndexOf('_')).replace("/manual_time", "");
             double[] v = new double[names.length];
             for (int i = 0; i < names.length; i++) {
                 v[i] = f[at[i]].isEmpty() ? 0 : Double.parseDouble(f[at[i]]);
             }
-            values.put(name, v);
+            values.computeIfAbsent(name, n -> new double[statistics.size()][])[statistic] = v;
         }
         // Back in the order the cases are registered: the repetitions ran in a random one.
         values.keySet().stream().sorted(Comparator.comparing(Report::caseOrder)).forEach(name -> {
-            double[] v = values.get(name);
-            conv.put(name, new Conv(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]));
+            double[][] v = values.get(name);
+            Ratio[] x = new Ratio[3];
+            for (int i = 0; i < 3; i++) x[i] = new Ratio(v[0][5 + i], v[1][5 + i], v[2][5 + i]);
+            conv.put(name, new Conv(v[0][0], v[0][1], v[0][2], v[0][3], v[0][4], x[0], x[1], x[2]));
         });
     }
 
@@ -309,14 +315,14 @@ public final class Report {
             for (String kind : new String[] {"ascii", "latin1", "japanese"}) {
                 String name = direction + "/" + kind + "/64KiB/utf8";
                 Conv ours = conv(name);
-                if (ours != null) target(name, "/ strdup", Ratio.of(ours.xStrdup), 2, true);
+                if (ours != null) target(name, "/ strdup", ours.xStrdup, 2, true);
             }
             for (String kind : new String[] {"ascii/64KiB/819", "latin1/64KiB/819",
                     "japanese/64KiB/932"}) {
                 String name = direction + "/" + kind;
                 Conv ours = conv(name);
                 if (ours != null) {
-                    target(name, "/ iconv, ready descriptor", Ratio.of(ours.xIconv), 1.5, true);
+                    target(name, "/ iconv, ready descriptor", ours.xIconv, 1.5, true);
                 }
             }
         }
@@ -336,10 +342,11 @@ public final class Report {
                     + " the median of their per-round ratios, with its quartiles in brackets;"
                     + " times are medians with their quartiles. C++ (Google Benchmark): each"
                     + " case alternates with its floors, batch by batch; times and ratios are"
-                    + " medians of 9 repetitions, which run in a random order among the other"
-                    + " cases'. Other work on the machine inflates times and spreads: see the"
-                    + " load above. The chart is [results.png](results.png); where the time"
-                    + " goes is in [PROFILE.md](PROFILE.md).");
+                    + " medians of 9 repetitions (ratios with their quartiles), which run in a"
+                    + " random order among the other cases'. Other work on the machine inflates"
+                    + " times and spreads: see the load above. The chart is"
+                    + " [results.png](results.png); where the time goes is in"
+                    + " [PROFILE.md](PROFILE.md).");
             out.println();
             out.println("## Targets: instructions per call");
             out.println();
@@ -418,9 +425,9 @@ public final class Report {
                     "ToUTF/latin1/64KiB/819", "ToUTF/japanese/64KiB/932"}) {
                 Conv c = conv.get(name);
                 if (c == null) continue;
-                out.printf("| %s | %s | %sx |%n", name,
+                out.printf("| %s | %s | %s |%n", name,
                         name.endsWith("utf8") ? "/ NewStringUTF" : "/ (iconv + NewStringUTF)",
-                        f(c.xLeast));
+                        c.xLeast.text());
             }
             for (String run : bridgeRuns) {
                 javaTable(out, run, "Java, " + jdkOf(run) + ": the bridge and its baselines on"
@@ -451,8 +458,8 @@ public final class Report {
                 Conv c = e.getValue();
                 out.printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s |%n", name, f(c.ns),
                         f(c.mbps), f(c.strdupNs), c.iconvNs == 0 ? "–" : f(c.iconvNs),
-                        c.newStringNs == 0 ? "–" : f(c.newStringNs), f(c.xStrdup),
-                        c.xIconv == 0 ? "–" : f(c.xIconv), f(c.xLeast));
+                        c.newStringNs == 0 ? "–" : f(c.newStringNs), c.xStrdup.text(),
+                        c.iconvNs == 0 ? "–" : c.xIconv.text(), c.xLeast.text());
             }
             out.println();
             out.println("## Scaling");
