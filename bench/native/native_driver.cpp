@@ -151,9 +151,9 @@ double limitOf(const Text* text) {
     return text->agent.size() < 64 || text->name.find("emoji") != std::string::npos ? 1.15 : 1.10;
 }
 
-// Not inlined, and the natives reached through a pointer: callgrind collects inside the
-// natives alone (--toggle-collect=Java_*), never this loop.
-// Returns how many calls failed (a result other than 0 from a text native).
+// The natives reached through a pointer and this loop not inlined, so that a profile
+// shows them apart; bench/count.sh collects inside the natives alone
+// (--toggle-collect=Java_*). Returns how many calls failed (a text native's result not 0).
 __attribute__((noinline)) long run_natives(const Target& target, Call call, bool text, long count) {
     long failed = 0;
     for (long i = 0; i < count; ++i) failed += call(target, i) != 0 && text;
