@@ -104,7 +104,8 @@ cmd_demo() {
 
 # Release build with the benchmarks; writes bench/results.md and bench/results.png.
 cmd_bench() {
-    need_packages cmake g++ make openjdk-17-jdk-headless libbenchmark-dev libjna-java gnuplot-nox
+    need_packages cmake g++ make openjdk-17-jdk-headless libbenchmark-dev libjna-java gnuplot-nox \
+        valgrind
     say "building (release, with the benchmarks)"
     configure_and_build bench
     say "checking the vector UTF-8 code against the byte-wise code"

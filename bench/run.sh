@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs both benchmarks against a Release build and writes bench/results.md and
-# bench/results.png:   bench/run.sh BUILD_DIR
+# Counts the natives' instructions (bench/count.sh), runs both benchmarks against a Release
+# build and writes bench/results.md and bench/results.png:   bench/run.sh BUILD_DIR
 # The build must have JXEL_BUILD_BENCH=ON (./build.sh bench does all of it).
 set -euo pipefail
 BENCH=$(cd "$(dirname "$0")" && pwd)
@@ -101,6 +101,9 @@ conversion_bench() {
         grep -E '_median|^-|Benchmark|ERROR' || true
 }
 
+step "instructions per call: the bridge against its baselines, trivial agent (callgrind)"
+"$BENCH/count.sh" "$BUILD"
+
 step "Java: the bridge against its baselines, trivial agent"
 phase "Java, bridge, JDK 17" bridge_bench "$JAVA" bridge
 if [ -n "$second_label" ]; then
@@ -122,7 +125,7 @@ step "report"
 bridge_tsvs=("$OUT/bridge.tsv")
 [ -z "$second_label" ] || bridge_tsvs+=("$OUT/$second_label.tsv")
 "$JAVA" -cp "$CLASSPATH" com.brel.vorlend.ib.api.jxel.bench.Report "$OUT/machine.txt" \
-    "${bridge_tsvs[@]}" "$OUT/utf8.tsv" "$OUT/latin1.tsv" "$OUT/conversion.csv" "$BENCH/results.md" \
+    "$BUILD/bench-count/instructions.tsv" "${bridge_tsvs[@]}" "$OUT/utf8.tsv" "$OUT/latin1.tsv" "$OUT/conversion.csv" "$BENCH/results.md" \
     "$OUT/chart" "$BENCH/results.png"
 gnuplot "$OUT/chart/chart.gp"
 echo "wrote $BENCH/results.md and $BENCH/results.png"

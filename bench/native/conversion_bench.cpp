@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -185,10 +184,8 @@ double timeCalls(int calls, F&& f) {
 // The case and its floors in turns, a batch of each per iteration: this machine's speed
 // drifts by up to half over seconds (other guests on the host), and a ratio of times
 // taken a moment apart does not see that drift. Reported per call: "ns" (the case),
-// "strdup_ns", "iconv_ns", "newstring_ns" (0 where no such floor), "MBps", the ratios
-// below, and the fastest batch of the case and of its strdup and NewStringUTF floors
-// ("best_ns", "strdup_best_ns", "newstring_best_ns"): time that other work takes from a
-// batch only ever adds, so the fastest batch is the call's own cost.
+// "strdup_ns", "iconv_ns", "newstring_ns" (0 where no such floor), "MBps" and the ratios
+// below.
 void measure(benchmark::State& state, const Case* c) {
     setCodeset(c->codeset);
     if (!givesTheRightText(*c)) {
@@ -203,8 +200,6 @@ void measure(benchmark::State& state, const Case* c) {
     std::vector<char> out(c->input.size() * 4 + 16);
     const std::string modified = toModified(c->expected);
     double ours = 0, dup = 0, ic = 0, fresh = 0;
-    constexpr double kNone = std::numeric_limits<double>::infinity();
-    double bestOurs = kNone, bestDup = kNone, bestFresh = kNone;
     for (auto _ : state) {
         const double t = c->toJava ? timeCalls(calls,
                                                [&] {
@@ -220,14 +215,11 @@ void measure(benchmark::State& state, const Case* c) {
                                      });
         state.SetIterationTime(t);
         ours += t;
-        bestOurs = std::min(bestOurs, t);
-        const double copying = timeCalls(calls, [&] {
+        dup += timeCalls(calls, [&] {
             char* copy = strdup(c->input.c_str());
             benchmark::DoNotOptimize(copy);
             std::free(copy);
         });
-        dup += copying;
-        bestDup = std::min(bestDup, copying);
         if (cd != reinterpret_cast<iconv_t>(-1)) {
             // iconv called once with a ready descriptor, into a ready buffer.
             ic += timeCalls(calls, [&] {
@@ -240,13 +232,11 @@ void measure(benchmark::State& state, const Case* c) {
             });
         }
         if (c->toJava) {
-            const double making = timeCalls(calls, [&] {
+            fresh += timeCalls(calls, [&] {
                 jstring string = g_env->NewStringUTF(modified.c_str());
                 benchmark::DoNotOptimize(string);
                 g_env->DeleteLocalRef(string);
             });
-            fresh += making;
-            bestFresh = std::min(bestFresh, making);
         }
     }
     if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
@@ -256,9 +246,6 @@ void measure(benchmark::State& state, const Case* c) {
     state.counters["iconv_ns"] = ic / n * 1e9;
     state.counters["newstring_ns"] = fresh / n * 1e9;
     state.counters["MBps"] = static_cast<double>(c->utf8Bytes) * n / ours / 1e6;
-    state.counters["best_ns"] = bestOurs / calls * 1e9;
-    state.counters["strdup_best_ns"] = bestDup / calls * 1e9;
-    state.counters["newstring_best_ns"] = c->toJava ? bestFresh / calls * 1e9 : 0;
     // Ratios of this repetition's sums; their medians over the repetitions are the ones
     // reported. "x_least": against all an implementation cannot avoid, iconv (or the
     // copy, for identity) and, into Java, NewStringUTF.
@@ -267,6 +254,18 @@ void measure(benchmark::State& state, const Case* c) {
     state.counters["x_iconv"] = ic > 0 ? ours / ic : 0;
     state.counters["x_least"] = ours / least;
 }
+
+// The quartiles of a case's repetitions, reported beside their median.
+double quartile(std::vector<double> values, double q) {
+    std::sort(values.begin(), values.end());
+    const double position = q * static_cast<double>(values.size() - 1);
+    const std::size_t below = static_cast<std::size_t>(position);
+    const std::size_t above = std::min(below + 1, values.size() - 1);
+    return values[below] +
+           (values[above] - values[below]) * (position - static_cast<double>(below));
+}
+double lowerQuartile(const std::vector<double>& values) { return quartile(values, 0.25); }
+double upperQuartile(const std::vector<double>& values) { return quartile(values, 0.75); }
 
 void registerCases() {
     for (const Kind& kind : kKinds) {
@@ -300,9 +299,8 @@ void registerCases() {
                 for (Case* c : {from, to}) {
                     benchmark::RegisterBenchmark(c->name.c_str(), measure, c)
                         ->UseManualTime()
-                        ->ComputeStatistics("min", [](const std::vector<double>& values) {
-                            return *std::min_element(values.begin(), values.end());
-                        });
+                        ->ComputeStatistics("q1", lowerQuartile)
+                        ->ComputeStatistics("q3", upperQuartile);
                 }
             }
         }

@@ -226,20 +226,25 @@ public final class Bench {
             h.run();
         }
         Baselines.setAgentText(SHORT_ASCII);
-        h.scaling("scaling", "pure Java loop (machine reference) 2 threads / 1", t -> n -> {
-            long s = t;
-            for (int i = 0; i < n; i++) s = s * 6364136223846793005L + i;
-            return s;
-        });
-        h.scaling("scaling", "XelGetLong 2 threads / 1", t -> {
+        h.scaling("scaling", machineReference());
+        // Each native with its baseline in the same rounds: the bridge adds nothing that its
+        // threads share when it scales as the same JNI and agent calls without it do.
+        h.scaling("scaling", new Harness.Scaled("XelGetLong 2 threads / 1", t -> {
             JXelObject own = new JXelObject();
             return n -> {
                 long s = 0;
                 for (int i = 0; i < n; i++) s += own.XelGetLong(handle, NUMBER);
                 return s;
             };
-        });
-        h.scaling("scaling", "XelSetString short ASCII 2 threads / 1", t -> {
+        }), new Harness.Scaled("baseline of XelGetLong 2 threads / 1", t -> {
+            Baselines own = new Baselines();
+            return n -> {
+                long s = 0;
+                for (int i = 0; i < n; i++) s += own.getLong(handle, NUMBER);
+                return s;
+            };
+        }));
+        h.scaling("scaling", new Harness.Scaled("XelSetString short ASCII 2 threads / 1", t -> {
             JXelObject own = new JXelObject();
             String text = new String(SHORT_ASCII.toCharArray());
             return n -> {
@@ -247,9 +252,7 @@ public final class Bench {
                 for (int i = 0; i < n; i++) s += own.XelSetString(handle, TEXT, text);
                 return s;
             };
-        });
-        // The same JNI and agent calls without the bridge: what the JVM lets two threads have.
-        h.scaling("scaling", "baseline of XelSetString short ASCII 2 threads / 1", t -> {
+        }), new Harness.Scaled("baseline of XelSetString short ASCII 2 threads / 1", t -> {
             Baselines own = new Baselines();
             String text = new String(SHORT_ASCII.toCharArray());
             return n -> {
@@ -257,6 +260,15 @@ public final class Bench {
                 for (int i = 0; i < n; i++) s += own.setString(handle, TEXT, text);
                 return s;
             };
+        }));
+    }
+
+    /** What this machine gives two threads at all, for reading the scaling rows. */
+    static Harness.Scaled machineReference() {
+        return new Harness.Scaled("pure Java loop (machine reference) 2 threads / 1", t -> n -> {
+            long s = t;
+            for (int i = 0; i < n; i++) s = s * 6364136223846793005L + i;
+            return s;
         });
     }
 
@@ -517,13 +529,8 @@ public final class Bench {
     }
 
     static void scaling(Harness h) throws Exception {
-        // What this machine gives two threads at all, for reading the two below.
-        h.scaling("scaling", "pure Java loop (machine reference) 2 threads / 1", t -> n -> {
-            long s = t;
-            for (int i = 0; i < n; i++) s = s * 6364136223846793005L + i;
-            return s;
-        });
-        h.scaling("scaling", "XelGetLong 2 threads / 1", t -> {
+        h.scaling("scaling", machineReference());
+        h.scaling("scaling", new Harness.Scaled("XelGetLong 2 threads / 1", t -> {
             JXelObject o = new JXelObject();
             expectStatus(o.XelDataCreate(1), "XelDataCreate");
             long handle = o.myXelReference;
@@ -533,8 +540,8 @@ public final class Bench {
                 for (int i = 0; i < n; i++) s += o.XelGetLong(handle, NUMBER);
                 return s;
             };
-        });
-        h.scaling("scaling", "XelSetString short ASCII 2 threads / 1", t -> {
+        }));
+        h.scaling("scaling", new Harness.Scaled("XelSetString short ASCII 2 threads / 1", t -> {
             JXelObject o = new JXelObject();
             expectStatus(o.XelDataCreate(1), "XelDataCreate");
             long handle = o.myXelReference;
@@ -544,6 +551,6 @@ public final class Bench {
                 for (int i = 0; i < n; i++) s += o.XelSetString(handle, TEXT, text);
                 return s;
             };
-        });
+        }));
     }
 }

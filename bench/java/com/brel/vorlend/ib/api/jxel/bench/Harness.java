@@ -187,25 +187,35 @@ final class Harness {
         checks.clear();
     }
 
+    /** A case of {@link #scaling}: its name and how each of the two threads makes its batch. */
+    record Scaled(String name, IntFunction<Batch> perThread) {}
+
     /**
      * Throughput of two threads, each running its own batch on its own objects, over one
-     * thread running the same: 2.0 is perfect scaling. Every round times both shapes.
+     * thread running the same: 2.0 is perfect scaling. Every round times both shapes of
+     * every case given, so cases given together can be compared round by round.
      */
-    Result scaling(String group, String name, IntFunction<Batch> perThread) throws Exception {
-        final Batch[] batches = {perThread.apply(0), perThread.apply(1)};
-        // Warm up both threads' code paths and size the batch to one round.
+    void scaling(String group, Scaled... scaled) throws Exception {
+        final int cases = scaled.length;
+        final Batch[][] batches = new Batch[cases][];
+        for (int c = 0; c < cases; c++) {
+            IntFunction<Batch> perThread = scaled[c].perThread();
+            batches[c] = new Batch[] {perThread.apply(0), perThread.apply(1)};
+        }
+        // Warm up and size the batch so that one takes about a round, on average over the cases.
         int n = 1024;
         long elapsed = 0;
         while (elapsed < scalingNanos && n < maxBatch) {
             n *= 2;
             long start = System.nanoTime();
-            sink += batches[0].run(n);
-            elapsed = System.nanoTime() - start;
+            for (Batch[] b : batches) sink += b[0].run(n);
+            elapsed = (System.nanoTime() - start) / cases;
         }
         final int calls = n;
         final long[] starts = new long[2];
         final long[] ends = new long[2];
         final boolean[] active = new boolean[2];
+        final int[] current = new int[1];
         final CyclicBarrier go = new CyclicBarrier(3);
         final CyclicBarrier done = new CyclicBarrier(3);
         final boolean[] stop = {false};
@@ -219,7 +229,7 @@ final class Harness {
                         if (stop[0]) return;
                         if (active[id]) {
                             starts[id] = System.nanoTime();
-                            sink += batches[id].run(calls);
+                            sink += batches[current[0]][id].run(calls);
                             ends[id] = System.nanoTime();
                         }
                         done.await();
@@ -235,34 +245,39 @@ final class Harness {
         // Twice the rounds of the other cases (up to 60): a ratio of two runs varies more.
         int scalingRounds = Math.min(2 * rounds, 60);
         int totalRounds = warmRounds + scalingRounds;
-        double[] ratios = new double[scalingRounds];
+        double[][] ratios = new double[cases][scalingRounds];
         for (int r = 0; r < totalRounds; r++) {
-            // Each thread alone, with both at once in between: this machine's speed drifts
-            // over seconds, and the mean of the runs around the two-thread run cancels most
-            // of a steady drift.
-            double single = 0;
-            for (int step = 0; step < 3; step++) {
-                boolean both = step == 1;
-                int alone = step == 0 ? r % 2 : 1 - r % 2;
-                active[0] = both || alone == 0;
-                active[1] = both || alone == 1;
-                go.await();
-                done.await();
-                if (both) {
-                    long wall = Math.max(ends[0], ends[1]) - Math.min(starts[0], starts[1]);
-                    if (r >= warmRounds) ratios[r - warmRounds] = 2.0 * calls / wall;
-                } else {
-                    single += 0.5 * calls / (ends[alone] - starts[alone]);
+            for (int k = 0; k < cases; k++) {
+                // Each case goes first as often as last.
+                current[0] = r % 2 == 0 ? k : cases - 1 - k;
+                // Each thread alone, with both at once in between: this machine's speed
+                // drifts over seconds, and the mean of the runs around the two-thread run
+                // cancels most of a steady drift.
+                double single = 0;
+                double both = 0;
+                for (int step = 0; step < 3; step++) {
+                    boolean together = step == 1;
+                    int alone = step == 0 ? r % 2 : 1 - r % 2;
+                    active[0] = together || alone == 0;
+                    active[1] = together || alone == 1;
+                    go.await();
+                    done.await();
+                    if (together) {
+                        long wall = Math.max(ends[0], ends[1]) - Math.min(starts[0], starts[1]);
+                        both = 2.0 * calls / wall;
+                    } else {
+                        single += 0.5 * calls / (ends[alone] - starts[alone]);
+                    }
                 }
+                if (r >= warmRounds) ratios[current[0]][r - warmRounds] = both / single;
             }
-            if (r >= warmRounds) ratios[r - warmRounds] /= single;
         }
         stop[0] = true;
         go.await();
         for (Thread thread : threads) thread.join();
-        Result result = new Result(group, name, "x", ratios, calls);
-        report(result);
-        return result;
+        for (int c = 0; c < cases; c++) {
+            report(new Result(group, scaled[c].name(), "x", ratios[c], calls));
+        }
     }
 
     private void report(Result result) {
