@@ -157,8 +157,7 @@ jstring javaStringFromLocal(char* text, JNIEnv* env) {
     }
 
     bool newStringUtfFailed = false;
-    jstring string =
-        newJavaString(env, output != nullptr ? output : text, &newStringUtfFailed);
+    jstring string = newJavaString(env, output != nullptr ? output : text, &newStringUtfFailed);
     if (newStringUtfFailed) {
         // NewStringUTF sets no errno. The one exception JNI lets it raise is
         // OutOfMemoryError, which says what happened.

@@ -156,7 +156,7 @@ void walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& 
 }
 
 // Shorter ASCII texts, the commonest, are told by one test before anything else.
-constexpr std::size_t kShort = 64;
+constexpr std::size_t kShort = 32;
 
 JavaTextForm classifyBytewise(const Byte* s, std::size_t length) {
     JavaTextForm form = JavaTextForm::kStandard;

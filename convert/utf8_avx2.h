@@ -170,6 +170,17 @@ JXEL_AVX2_INLINE void store32(Byte* o, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), v);
 }
 
+// memcpy, with two overlapping moves for 32 to 64 bytes: most texts' ends are that short.
+JXEL_AVX2_INLINE void copyBytes(Byte* to, const Byte* from, std::size_t n) {
+    if (n < 32 || n > 64) {
+        std::memcpy(to, from, n);
+        return;
+    }
+    const __m256i last = load32(from + n - 32);
+    store32(to, load32(from));
+    store32(to + n - 32, last);
+}
+
 JXEL_AVX2_INLINE __m256i splat(int byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
 
 // The vector shifted by n bytes, the last bytes of `before` shifted in.
@@ -204,34 +215,32 @@ struct Constants {
 
 // javaPreviousLow: for Java's form, where ED A0..BF is no error by itself; the join checks
 // that the halves come in pairs.
-constexpr Constants kK = {table32(kPreviousHigh), table32(kPreviousLow),
-                          table32(kPreviousLow, kSurrogate), table32(kCurrentHigh),
-                          table32(kPairFirst), table32(kPairSecond), splat32(0xED),
-                          splat32(0xF0), splat32(0xA0), splat32(0xB0), splat32(0x0F),
-                          splat32(0x30), splat32(0x80), splat32(0x60), splat32(0x70)};
+constexpr Constants kK = {
+    table32(kPreviousHigh), table32(kPreviousLow), table32(kPreviousLow, kSurrogate),
+    table32(kCurrentHigh),  table32(kPairFirst),   table32(kPairSecond),
+    splat32(0xED),          splat32(0xF0),         splat32(0xA0),
+    splat32(0xB0),          splat32(0x0F),         splat32(0x30),
+    splat32(0x80),          splat32(0x60),         splat32(0x70)};
 
-// The row's bytes, hidden from the compiler, which would otherwise make them again from
-// immediates, three instructions each, at every use.
 JXEL_AVX2_INLINE __m256i get(const Vector32& v) {
-    const Vector32* row = &v;
-    __asm__("" : "+r"(row));
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(row->bytes));
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(v.bytes));
 }
 
 // Non-zero bytes where the 32 bytes x0 break UTF-8, from them and the bytes 1, 2 and 3
-// before: the lookups of kPreviousHigh, get(kK.previousLow) and kCurrentHigh, and a second or
+// before: the lookups of kPreviousHigh, get(k.previousLow) and kCurrentHigh, and a second or
 // third continuation wherever, and only where, a 3- or 4-byte lead wants one.
 JXEL_AVX2_INLINE __m256i sequenceErrors(__m256i x0, __m256i xm1, __m256i xm2, __m256i xm3,
-                                        const Vector32& previousLow) {
+                                        const Vector32& previousLow, const Constants& k) {
     const __m256i special = _mm256_and_si256(
         _mm256_and_si256(
-            _mm256_shuffle_epi8(get(kK.previousHigh),
-                                _mm256_and_si256(_mm256_srli_epi16(xm1, 4), get(kK.lowNibble))),
-            _mm256_shuffle_epi8(get(previousLow), _mm256_and_si256(xm1, get(kK.lowNibble)))),
-        _mm256_shuffle_epi8(get(kK.currentHigh),
-                            _mm256_and_si256(_mm256_srli_epi16(x0, 4), get(kK.lowNibble))));
+            _mm256_shuffle_epi8(get(k.previousHigh),
+                                _mm256_and_si256(_mm256_srli_epi16(xm1, 4), get(k.lowNibble))),
+            _mm256_shuffle_epi8(get(previousLow), _mm256_and_si256(xm1, get(k.lowNibble)))),
+        _mm256_shuffle_epi8(get(k.currentHigh),
+                            _mm256_and_si256(_mm256_srli_epi16(x0, 4), get(k.lowNibble))));
     const __m256i must23 = _mm256_and_si256(
-        _mm256_or_si256(_mm256_subs_epu8(xm2, get(kK.x60)), _mm256_subs_epu8(xm3, get(kK.x70))), get(kK.x80));
+        _mm256_or_si256(_mm256_subs_epu8(xm2, get(k.x60)), _mm256_subs_epu8(xm3, get(k.x70))),
+        get(k.x80));
     return _mm256_xor_si256(must23, special);
 }
 
@@ -249,20 +258,22 @@ struct Scan {
 // high half ED y z and the low half ED w v of a pair, the joined bytes take the places of
 // y, z and w (each worked out from itself and the bytes before it) and v; the two EDs are
 // dropped (bit k of the result: byte k).
-JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& scan) {
+template <bool kTestAscii>
+JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& scan,
+                                          const Constants& k) {
     const __m256i x0 = load32(p);
     const __m256i xm3 = load32(p - 3);
     joined = x0;
-    if (_mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) == 0) {
+    if (kTestAscii && _mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) == 0) {
         // ASCII from 3 bytes before: nothing left open, nothing to join.
         scan.before = _mm256_setzero_si256();
         return 0;
     }
     const __m256i xm1 = load32(p - 1);
     const __m256i xm2 = load32(p - 2);
-    __m256i errors = sequenceErrors(x0, xm1, xm2, xm3, kK.javaPreviousLow);
-    const __m256i edAt = _mm256_cmpeq_epi8(x0, get(kK.ed));
-    const __m256i edBefore = _mm256_cmpeq_epi8(xm1, get(kK.ed));
+    __m256i errors = sequenceErrors(x0, xm1, xm2, xm3, k.javaPreviousLow, k);
+    const __m256i edAt = _mm256_cmpeq_epi8(x0, get(k.ed));
+    const __m256i edBefore = _mm256_cmpeq_epi8(xm1, get(k.ed));
     const __m256i pairsNear = _mm256_or_si256(_mm256_or_si256(edAt, edBefore), scan.before);
     if (_mm256_testz_si256(pairsNear, pairsNear)) {
         // No surrogate half here, none starting here and none left open before.
@@ -270,10 +281,10 @@ JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& 
         return 0;
     }
     // Where the joined bytes go, found by comparing the bytes themselves.
-    const __m256i x0Top = _mm256_and_si256(x0, get(kK.highNibble));
-    const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(kK.a0)));  // y
-    const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(kK.b0)));   // w
-    const __m256i highThird = previous<1>(high, scan.before);                         // z
+    const __m256i x0Top = _mm256_and_si256(x0, get(k.highNibble));
+    const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(k.a0)));  // y
+    const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(k.b0)));   // w
+    const __m256i highThird = previous<1>(high, scan.before);                              // z
     // The lookups let surrogates pass (kJavaPreviousLow); here the halves must pair: a low
     // half three bytes after each high half, and nowhere else.
     errors = _mm256_or_si256(errors, _mm256_xor_si256(low, previous<3>(high, scan.before)));
@@ -281,13 +292,14 @@ JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& 
     scan.before = high;
     // ED then A0..BF (bit 5 set, moved to bit 7): either half's ED, dropped.
     const __m256i dropped = _mm256_and_si256(edAt, _mm256_slli_epi16(load32(p + 1), 2));
-    const __m256i first = _mm256_shuffle_epi8(get(kK.pairFirst), _mm256_and_si256(x0, get(kK.lowNibble)));
-    const __m256i second =
-        _mm256_or_si256(_mm256_shuffle_epi8(get(kK.pairSecond), _mm256_and_si256(xm1, get(kK.lowNibble))),
-                        _mm256_and_si256(_mm256_srli_epi16(x0, 2), get(kK.lowNibble)));
+    const __m256i first =
+        _mm256_shuffle_epi8(get(k.pairFirst), _mm256_and_si256(x0, get(k.lowNibble)));
+    const __m256i second = _mm256_or_si256(
+        _mm256_shuffle_epi8(get(k.pairSecond), _mm256_and_si256(xm1, get(k.lowNibble))),
+        _mm256_and_si256(_mm256_srli_epi16(x0, 2), get(k.lowNibble)));
     // w is B0 + its bits; the third joined byte takes bits 5 and 4 from z's bits 1 and 0.
     const __m256i third =
-        _mm256_xor_si256(x0, _mm256_andnot_si256(_mm256_slli_epi16(xm2, 4), get(kK.x30)));
+        _mm256_xor_si256(x0, _mm256_andnot_si256(_mm256_slli_epi16(xm2, 4), get(k.x30)));
     joined = _mm256_blendv_epi8(x0, first, high);
     joined = _mm256_blendv_epi8(joined, second, highThird);
     joined = _mm256_blendv_epi8(joined, third, low);
@@ -312,16 +324,17 @@ JXEL_AVX2_INLINE Byte* interleave16(__m128i firsts, __m128i seconds, __m128i twi
 // ED A0+(w-1) 80+(b & F)<<2+c>>4 ED B0+(c & F) 80+d, with w = a<<2 | (b>>4 & 3): the lead
 // and the third byte give two bytes each, the others one. False, with nothing written,
 // when the bytes break the rules; without kWrite also when they hold a 4-byte sequence.
-template <bool kWrite>
-JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan) {
+template <bool kWrite, bool kTestAscii>
+JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan, const Constants& k) {
     const __m256i x0 = load32(p);
     const __m256i xm3 = load32(p - 3);
     const __m256i leadsBefore = scan.before;
     scan.before = _mm256_setzero_si256();
-    if (_mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) != 0) {
-        const __m256i errors = sequenceErrors(x0, load32(p - 1), load32(p - 2), xm3, kK.previousLow);
+    if (!kTestAscii || _mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) != 0) {
+        const __m256i errors =
+            sequenceErrors(x0, load32(p - 1), load32(p - 2), xm3, k.previousLow, k);
         if (!_mm256_testz_si256(errors, errors)) return false;
-        scan.before = _mm256_cmpeq_epi8(_mm256_max_epu8(x0, get(kK.highNibble)), x0);
+        scan.before = _mm256_cmpeq_epi8(_mm256_max_epu8(x0, get(k.highNibble)), x0);
     }
     const __m256i lead = scan.before;
     // Nothing to split unless a sequence starts in the window or within 2 bytes before it.
@@ -337,15 +350,17 @@ JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan) {
     const __m256i third = previous<2>(lead, leadsBefore);
     const __m256i x1Bits = _mm256_and_si256(_mm256_srli_epi16(x1, 4), splat(0x03));
     const __m256i highSecond = _mm256_or_si256(
-        get(kK.a0), _mm256_sub_epi8(
-                  _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, splat(0x07)), 2), x1Bits),
-                  splat(0x01)));
+        get(k.a0),
+        _mm256_sub_epi8(
+            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, splat(0x07)), 2), x1Bits),
+            splat(0x01)));
     const __m256i highThird = _mm256_or_si256(
-        _mm256_or_si256(get(kK.x80), _mm256_slli_epi16(_mm256_and_si256(x0, get(kK.lowNibble)), 2)), x1Bits);
-    const __m256i lowSecond = _mm256_or_si256(get(kK.b0), _mm256_and_si256(x0, get(kK.lowNibble)));
+        _mm256_or_si256(get(k.x80), _mm256_slli_epi16(_mm256_and_si256(x0, get(k.lowNibble)), 2)),
+        x1Bits);
+    const __m256i lowSecond = _mm256_or_si256(get(k.b0), _mm256_and_si256(x0, get(k.lowNibble)));
     // Every byte's first output byte, and the second one of the lead and the third byte.
     const __m256i twice = _mm256_or_si256(lead, third);
-    __m256i firsts = _mm256_blendv_epi8(x0, get(kK.ed), twice);
+    __m256i firsts = _mm256_blendv_epi8(x0, get(k.ed), twice);
     firsts = _mm256_blendv_epi8(firsts, highThird, second);
     const __m256i seconds = _mm256_blendv_epi8(highSecond, lowSecond, third);
     o = interleave16(_mm256_castsi256_si128(firsts), _mm256_castsi256_si128(seconds),
@@ -359,13 +374,14 @@ JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan) {
 
 enum class Pass { kCheckJava, kJoin, kCheckStandard, kSplit };
 
-template <Pass kPass>
-JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan) {
+// kTestAscii: first see whether the window is ASCII, with nothing to check or rewrite.
+template <Pass kPass, bool kTestAscii = true>
+JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan, const Constants& k) {
     if (kPass == Pass::kCheckStandard || kPass == Pass::kSplit) {
-        return splitWindow<kPass == Pass::kSplit>(p, o, scan);
+        return splitWindow<kPass == Pass::kSplit, kTestAscii>(p, o, scan, k);
     }
     __m256i joined;
-    const std::uint32_t dropped = joinWindow(p, joined, scan);
+    const std::uint32_t dropped = joinWindow<kTestAscii>(p, joined, scan, k);
     scan.joined |= dropped;
     if (kPass != Pass::kJoin) return true;
     if (dropped == 0) {
@@ -391,25 +407,48 @@ __attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t l
                                                     Scan& scan) {
     constexpr bool kWrite = kPass == Pass::kJoin || kPass == Pass::kSplit;
     constexpr std::size_t kBefore = 4;
+    // The constants' address, hidden from the compiler so that it takes them from memory
+    // as operands: knowing their bytes, it would make each again at every use.
+    const Constants* constants = &kK;
+    __asm__("" : "+r"(constants));
+    const Constants& k = *constants;
     scan = {_mm256_setzero_si256(), _mm256_setzero_si256(), 0};
     std::size_t i = 0;
     if (length >= 64) {
         alignas(32) Byte head[kBefore + 64] = {};
         std::memcpy(head + kBefore, s, 64);
-        if (!step<kPass>(head + kBefore, o, scan)) return 0;
-        for (i = 32; i + 64 <= length; i += 32) {
-            if (!step<kPass>(s + i, o, scan)) return i;
+        if (!step<kPass>(head + kBefore, o, scan, k)) return 0;
+        for (i = 32; i + 96 <= length; i += 64) {
+            // ASCII, the commonest text, told 64 bytes a step; the windows of other text
+            // are not asked again.
+            const __m256i first = load32(s + i);
+            const __m256i second = load32(s + i + 32);
+            const __m256i any = _mm256_or_si256(_mm256_or_si256(first, second), load32(s + i - 3));
+            if (_mm256_movemask_epi8(any) == 0) {
+                if (kWrite) store32(o, first);
+                if (kWrite) store32(o + 32, second);
+                if (kWrite) o += 64;
+                scan.before = _mm256_setzero_si256();
+                continue;
+            }
+            if (!step<kPass, false>(s + i, o, scan, k)) return i;
+            if (!step<kPass, false>(s + i + 32, o, scan, k)) return i + 32;
+        }
+        if (i + 64 <= length) {
+            if (!step<kPass>(s + i, o, scan, k)) return i;
+            i += 32;
         }
     }
     const std::size_t rest = length - i;  // < 64: two windows at most
     const std::size_t before = i == 0 ? 0 : kBefore;
     alignas(32) Byte tail[kBefore + 96] = {};
-    std::memcpy(tail + kBefore - before, s + i - before, before + rest);
+    copyBytes(tail + kBefore - before, s + i - before, before + rest);
     alignas(32) Byte written[2 * 64 + 8];
     Byte* w = written;
     std::size_t padded = 0;
     for (; padded <= rest; padded += 32) {
-        if (!step<kPass>(tail + kBefore + padded, w, scan)) return std::min(i + padded, length - 1);
+        if (!step<kPass>(tail + kBefore + padded, w, scan, k))
+            return std::min(i + padded, length - 1);
     }
     // A high half whose low half would start past the last window: the text ended first.
     if ((static_cast<std::uint32_t>(_mm256_movemask_epi8(scan.before)) >> 29) != 0 &&
@@ -419,7 +458,7 @@ __attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t l
     if (kWrite) {
         // The padding is NULs, which every window keeps as they are.
         const std::size_t produced = static_cast<std::size_t>(w - written) - (padded - rest);
-        std::memcpy(o, written, produced);
+        copyBytes(o, written, produced);
         o += produced;
     }
     return length;
@@ -428,7 +467,8 @@ __attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t l
 // Checks s[0, length) as Java's form and, when out is not null, writes its standard form
 // there (room for length bytes): its pairs joined, or a copy. False when the text is not
 // valid Java text; out then holds nothing of use. `end`: the end of the output.
-__attribute__((target("avx2"))) inline bool checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end, bool& pairs) {
+__attribute__((target("avx2"))) inline bool checkAndJoin(const Byte* s, std::size_t length,
+                                                         Byte* out, Byte*& end, bool& pairs) {
     Scan scan;
     end = out;
     if (out != nullptr) {
@@ -442,7 +482,8 @@ __attribute__((target("avx2"))) inline bool checkAndJoin(const Byte* s, std::siz
 
 // The start of the first window of s[0, length) that breaks standard UTF-8 or holds a
 // 4-byte sequence, so that the JVM cannot take it as it is; `length` when none does.
-__attribute__((target("avx2"))) inline std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
+__attribute__((target("avx2"))) inline std::size_t firstWindowToRewrite(const Byte* s,
+                                                                        std::size_t length) {
     Byte* none = nullptr;
     Scan scan;
     return runPass<Pass::kCheckStandard>(s, length, none, scan);
@@ -450,7 +491,8 @@ __attribute__((target("avx2"))) inline std::size_t firstWindowToRewrite(const By
 
 // Writes s[0, length), valid standard UTF-8, to out (room for its modified form) with its
 // 4-byte sequences split; returns the end of the output, null when s is not valid.
-__attribute__((target("avx2"))) inline Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
+__attribute__((target("avx2"))) inline Byte* splitFourByte(const Byte* s, std::size_t length,
+                                                           Byte* out) {
     Scan scan;
     return runPass<Pass::kSplit>(s, length, out, scan) == length ? out : nullptr;
 }
