@@ -10,10 +10,6 @@
 #include "utf8_avx2.h"
 #define JXEL_UTF8_AVX2 1
 #endif
-#if !defined(JXEL_UTF8_NO_VECTOR) && defined(__SSE2__)
-#include <emmintrin.h>
-#define JXEL_UTF8_SSE2 1
-#endif
 #if defined(__GNUC__) || defined(__clang__)
 #define JXEL_NOINLINE __attribute__((noinline))
 #else
@@ -39,26 +35,15 @@ std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
     return i;
 }
 
-// Whether s[0, length) is all ASCII, read 16 or 8 bytes at a time, the last 16 or 8
-// overlapping: short texts, the commonest, take a few instructions.
+// Whether s[0, length) is all ASCII, read 8 bytes at a time, the last 8 overlapping.
 bool isAllAscii(const Byte* s, std::size_t length) {
-#if defined(JXEL_UTF8_SSE2)
-    if (length >= 16) {
-        __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + length - 16));
-        for (std::size_t i = 0; i + 16 < length; i += 16) {
-            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
-        }
-        return _mm_movemask_epi8(any) == 0;
-    }
-#endif
+    std::uint64_t any = 0;
+    std::uint64_t word = 0;
     if (length < 8) {
-        Byte any = 0;
         for (std::size_t i = 0; i < length; ++i) any |= s[i];
         return any < 0x80;
     }
-    std::uint64_t any = 0;
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i + 8 <= length; i += 8) {
+    for (std::size_t i = 0; i + 8 < length; i += 8) {
         std::memcpy(&word, s + i, sizeof word);
         any |= word;
     }

@@ -49,65 +49,35 @@ constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
 constexpr char kLarge = kCarry | kTooLarge | kTooLarge1000;
 constexpr char kCont = kTooLong | kOverlong2 | kTwoConts;
 
+// clang-format off
 // By the high nibble of the previous byte.
 alignas(16) constexpr char kPreviousHigh[16] = {
-    kTooLong,                                           // 0_: ASCII
-    kTooLong,                                           // 1_: ASCII
-    kTooLong,                                           // 2_: ASCII
-    kTooLong,                                           // 3_: ASCII
-    kTooLong,                                           // 4_: ASCII
-    kTooLong,                                           // 5_: ASCII
-    kTooLong,                                           // 6_: ASCII
-    kTooLong,                                           // 7_: ASCII
-    kTwoConts,                                          // 8_: continuation
-    kTwoConts,                                          // 9_: continuation
-    kTwoConts,                                          // A_: continuation
-    kTwoConts,                                          // B_: continuation
-    kTooShort | kOverlong2,                             // C_: 2-byte lead, C0 C1 overlong
-    kTooShort,                                          // D_: 2-byte lead
-    kTooShort | kOverlong3 | kSurrogate,                // E_: 3-byte lead
-    kTooShort | kTooLarge | kTooLarge1000 | kOverlong4  // F_: 4-byte lead, F5..FF none
-};
+    kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,  // ASCII
+    kTwoConts, kTwoConts, kTwoConts, kTwoConts,                     // 8_..B_: continuations
+    kTooShort | kOverlong2,                                // C_: 2-byte lead, C0 C1 overlong
+    kTooShort,                                             // D_: 2-byte lead
+    kTooShort | kOverlong3 | kSurrogate,                   // E_: 3-byte lead
+    kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};   // F_: 4-byte lead, F5..FF none
 
 // By the low nibble of the previous byte.
 alignas(16) constexpr char kPreviousLow[16] = {
-    kCarry | kOverlong3 | kOverlong2 | kOverlong4,  // _0: C0 E0 F0, overlong if too small
-    kCarry | kOverlong2,                            // _1: C1, always overlong
-    kCarry,                                         // _2
-    kCarry,                                         // _3
-    kCarry | kTooLarge,                             // _4: F4, above U+10FFFF if 90..BF follows
-    kLarge,                                         // _5: F5, always too large
-    kLarge,                                         // _6: F6
-    kLarge,                                         // _7: F7
-    kLarge,                                         // _8: F8
-    kLarge,                                         // _9: F9
-    kLarge,                                         // _A: FA
-    kLarge,                                         // _B: FB
-    kLarge,                                         // _C: FC
-    kLarge | kSurrogate,                            // _D: ED, a surrogate if A0..BF follows
-    kLarge,                                         // _E: FE
-    kLarge                                          // _F: FF
-};
+    kCarry | kOverlong3 | kOverlong2 | kOverlong4,   // _0: C0 E0 F0, overlong if too small
+    kCarry | kOverlong2,                             // _1: C1, always overlong
+    kCarry, kCarry,                                  // _2, _3
+    kCarry | kTooLarge,                              // _4: F4, above U+10FFFF if 90..BF follows
+    kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,  // _5.._C: F5..FC
+    kLarge | kSurrogate,                             // _D: ED, a surrogate if A0..BF follows
+    kLarge, kLarge};                                 // _E, _F: FE, FF
 
 // By the high nibble of the current byte.
 alignas(16) constexpr char kCurrentHigh[16] = {
-    kTooShort,                                        // 0_: ASCII
-    kTooShort,                                        // 1_: ASCII
-    kTooShort,                                        // 2_: ASCII
-    kTooShort,                                        // 3_: ASCII
-    kTooShort,                                        // 4_: ASCII
-    kTooShort,                                        // 5_: ASCII
-    kTooShort,                                        // 6_: ASCII
-    kTooShort,                                        // 7_: ASCII
+    kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,  // ASCII
     kCont | kOverlong3 | kTooLarge1000 | kOverlong4,  // 8_: continuation 80..8F
     kCont | kOverlong3 | kTooLarge,                   // 9_: continuation 90..9F
     kCont | kSurrogate | kTooLarge,                   // A_: continuation A0..AF
     kCont | kSurrogate | kTooLarge,                   // B_: continuation B0..BF
-    kTooShort,                                        // C_: lead
-    kTooShort,                                        // D_: lead
-    kTooShort,                                        // E_: lead
-    kTooShort                                         // F_: lead
-};
+    kTooShort, kTooShort, kTooShort, kTooShort};      // C_..F_: leads
+// clang-format on
 
 // By y & 0F, n = y & 0F + 1 for a high surrogate's second byte y: F0 + n >> 2, the
 // first byte of the joined sequence, and 80 + (n & 3) << 4, the top of its second.
