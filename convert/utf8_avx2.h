@@ -373,8 +373,7 @@ JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan, const Constants&
 // (at most length - 1) the start of the window that stopped the pass, with the output of
 // those before it written.
 template <Pass kPass>
-__attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t length, Byte*& o,
-                                                    Scan& scan) {
+JXEL_AVX2_INLINE std::size_t passWindows(const Byte* s, std::size_t length, Byte*& o, Scan& scan) {
     constexpr bool kWrite = kPass == Pass::kJoin || kPass == Pass::kSplit;
     constexpr std::size_t kBefore = 4;
     // The constants' address, hidden from the compiler so that it takes them from memory
@@ -432,6 +431,18 @@ __attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t l
         o += produced;
     }
     return length;
+}
+
+// passWindows on copies of `end` and `scan`, which then stay in registers.
+template <Pass kPass>
+__attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t length, Byte*& end,
+                                                    Scan& result) {
+    Byte* o = end;
+    Scan scan;
+    const std::size_t stop = passWindows<kPass>(s, length, o, scan);
+    end = o;
+    result = scan;
+    return stop;
 }
 
 // Checks s[0, length) as Java's form and, when out is not null, writes its standard form
