@@ -35,22 +35,6 @@ std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
     return i;
 }
 
-// Whether s[0, length) is all ASCII, read 8 bytes at a time, the last 8 overlapping.
-bool isAllAscii(const Byte* s, std::size_t length) {
-    std::uint64_t any = 0;
-    std::uint64_t word = 0;
-    if (length < 8) {
-        for (std::size_t i = 0; i < length; ++i) any |= s[i];
-        return any < 0x80;
-    }
-    for (std::size_t i = 0; i + 8 < length; i += 8) {
-        std::memcpy(&word, s + i, sizeof word);
-        any |= word;
-    }
-    std::memcpy(&word, s + length - 8, sizeof word);
-    return ((any | word) & 0x8080808080808080ULL) == 0;
-}
-
 bool isContinuation(Byte b) { return (b & 0xC0) == 0x80; }
 
 struct Sequence {
@@ -92,14 +76,9 @@ Sequence readSequence(const Byte* s, std::size_t i, std::size_t length) {
     return {j - i, true};
 }
 
-bool isHighSurrogateAt(const Byte* s, std::size_t i, std::size_t length) {
-    return i + 2 < length && s[i] == 0xED && s[i + 1] >= 0xA0 && s[i + 1] <= 0xAF &&
-           isContinuation(s[i + 2]);
-}
-
-bool isLowSurrogateAt(const Byte* s, std::size_t i, std::size_t length) {
-    return i + 2 < length && s[i] == 0xED && s[i + 1] >= 0xB0 && s[i + 1] <= 0xBF &&
-           isContinuation(s[i + 2]);
+// A surrogate's 3-byte form at i: ED, then A_ (high half) or B_ (low half) as `top`.
+bool isSurrogateAt(const Byte* s, std::size_t i, std::size_t length, Byte top) {
+    return i + 2 < length && s[i] == 0xED && (s[i + 1] & 0xF0) == top && isContinuation(s[i + 2]);
 }
 
 // The 10 payload bits of a 3-byte surrogate sequence.
@@ -147,8 +126,8 @@ JavaTextForm classifyBytewise(const Byte* s, std::size_t length) {
     JavaTextForm form = JavaTextForm::kStandard;
     std::size_t i = 0;
     while ((i = skipAscii(s, i, length)) < length) {
-        if (isHighSurrogateAt(s, i, length)) {
-            if (!isLowSurrogateAt(s, i + 3, length)) return JavaTextForm::kUnrepresentable;
+        if (isSurrogateAt(s, i, length, 0xA0)) {
+            if (!isSurrogateAt(s, i + 3, length, 0xB0)) return JavaTextForm::kUnrepresentable;
             form = JavaTextForm::kSurrogatePairs;
             i += 6;
             continue;
@@ -171,7 +150,7 @@ std::size_t joinBytewise(const Byte* s, std::size_t length, Byte* o) {
         written += end - i;
         i = end;
         if (i == length) break;
-        if (isHighSurrogateAt(s, i, length) && isLowSurrogateAt(s, i + 3, length)) {
+        if (isSurrogateAt(s, i, length, 0xA0) && isSurrogateAt(s, i + 3, length, 0xB0)) {
             const std::uint32_t code =
                 0x10000 + ((surrogateBits(s + i) << 10) | surrogateBits(s + i + 3));
             o[written++] = static_cast<Byte>(0xF0 | (code >> 18));
@@ -213,7 +192,7 @@ JXEL_NOINLINE std::size_t unchangedPrefix(const Byte* s, std::size_t length) {
 
 JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
-    if (length < kShort && isAllAscii(s, length)) return JavaTextForm::kStandard;
+    if (length < kShort && skipAscii(s, 0, length) == length) return JavaTextForm::kStandard;
 #if defined(JXEL_UTF8_AVX2)
     bool pairs = false;
     Byte* end = nullptr;
@@ -242,7 +221,7 @@ JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* ou
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
     JavaTextForm form = JavaTextForm::kStandard;
-    if (length < kShort && isAllAscii(s, length)) {
+    if (length < kShort && skipAscii(s, 0, length) == length) {
         std::memcpy(o, s, length);
         o[length] = '\0';
         return form;
@@ -267,7 +246,7 @@ JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* ou
 
 std::size_t modifiedUtf8Unchanged(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
-    if (length < kShort && isAllAscii(s, length)) return length;
+    if (length < kShort && skipAscii(s, 0, length) == length) return length;
     return unchangedPrefix(s, length);
 }
 
