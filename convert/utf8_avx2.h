@@ -372,8 +372,15 @@ JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan, const Constants&
 // or more bytes left after it fill. Returns `length` when every window went through; else
 // (at most length - 1) the start of the window that stopped the pass, with the output of
 // those before it written.
+struct PassResult {
+    std::size_t stop;
+    Byte* end;   // of the output
+    bool valid;  // Java's form: the text is valid
+    bool pairs;  // Java's form: it holds surrogate pairs
+};
+
 template <Pass kPass>
-JXEL_AVX2_INLINE std::size_t passWindows(const Byte* s, std::size_t length, Byte*& o, Scan& scan) {
+__attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t length, Byte* o) {
     constexpr bool kWrite = kPass == Pass::kJoin || kPass == Pass::kSplit;
     constexpr std::size_t kBefore = 4;
     // The constants' address, hidden from the compiler so that it takes them from memory
@@ -381,12 +388,12 @@ JXEL_AVX2_INLINE std::size_t passWindows(const Byte* s, std::size_t length, Byte
     const Constants* constants = &kK;
     __asm__("" : "+r"(constants));
     const Constants& k = *constants;
-    scan = {_mm256_setzero_si256(), _mm256_setzero_si256(), 0};
+    Scan scan = {_mm256_setzero_si256(), _mm256_setzero_si256(), 0};
     std::size_t i = 0;
     if (length >= 64) {
         alignas(32) Byte head[kBefore + 64] = {};
         std::memcpy(head + kBefore, s, 64);
-        if (!step<kPass>(head + kBefore, o, scan, k)) return 0;
+        if (!step<kPass>(head + kBefore, o, scan, k)) return {0, o, false, false};
         for (i = 32; i + 96 <= length; i += 64) {
             // ASCII, the commonest text, told 64 bytes a step; the windows of other text
             // are not asked again.
@@ -400,11 +407,11 @@ JXEL_AVX2_INLINE std::size_t passWindows(const Byte* s, std::size_t length, Byte
                 scan.before = _mm256_setzero_si256();
                 continue;
             }
-            if (!step<kPass, false>(s + i, o, scan, k)) return i;
-            if (!step<kPass, false>(s + i + 32, o, scan, k)) return i + 32;
+            if (!step<kPass, false>(s + i, o, scan, k)) return {i, o, false, false};
+            if (!step<kPass, false>(s + i + 32, o, scan, k)) return {i + 32, o, false, false};
         }
         if (i + 64 <= length) {
-            if (!step<kPass>(s + i, o, scan, k)) return i;
+            if (!step<kPass>(s + i, o, scan, k)) return {i, o, false, false};
             i += 32;
         }
     }
@@ -417,7 +424,7 @@ JXEL_AVX2_INLINE std::size_t passWindows(const Byte* s, std::size_t length, Byte
     std::size_t padded = 0;
     for (; padded <= rest; padded += 32) {
         if (!step<kPass>(tail + kBefore + padded, w, scan, k))
-            return std::min(i + padded, length - 1);
+            return {std::min(i + padded, length - 1), o, false, false};
     }
     // A high half whose low half would start past the last window: the text ended first.
     if ((static_cast<std::uint32_t>(_mm256_movemask_epi8(scan.before)) >> 29) != 0 &&
@@ -430,52 +437,31 @@ JXEL_AVX2_INLINE std::size_t passWindows(const Byte* s, std::size_t length, Byte
         copyBytes(o, written, produced);
         o += produced;
     }
-    return length;
-}
-
-// passWindows on copies of `end` and `scan`, which then stay in registers.
-template <Pass kPass>
-__attribute__((target("avx2"))) std::size_t runPass(const Byte* s, std::size_t length, Byte*& end,
-                                                    Scan& result) {
-    Byte* o = end;
-    Scan scan;
-    const std::size_t stop = passWindows<kPass>(s, length, o, scan);
-    end = o;
-    result = scan;
-    return stop;
+    return {length, o, _mm256_testz_si256(scan.errors, scan.errors) != 0, scan.joined != 0};
 }
 
 // Checks s[0, length) as Java's form and, when out is not null, writes its standard form
 // there (room for length bytes): its pairs joined, or a copy. False when the text is not
 // valid Java text; out then holds nothing of use. `end`: the end of the output.
-__attribute__((target("avx2"))) inline bool checkAndJoin(const Byte* s, std::size_t length,
-                                                         Byte* out, Byte*& end, bool& pairs) {
-    Scan scan;
-    end = out;
-    if (out != nullptr) {
-        runPass<Pass::kJoin>(s, length, end, scan);
-    } else {
-        runPass<Pass::kCheckJava>(s, length, end, scan);
-    }
-    pairs = scan.joined != 0;
-    return _mm256_testz_si256(scan.errors, scan.errors) != 0;
+inline bool checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end, bool& pairs) {
+    const PassResult result = out != nullptr ? runPass<Pass::kJoin>(s, length, out)
+                                             : runPass<Pass::kCheckJava>(s, length, out);
+    end = result.end;
+    pairs = result.pairs;
+    return result.valid;
 }
 
 // The start of the first window of s[0, length) that breaks standard UTF-8 or holds a
 // 4-byte sequence, so that the JVM cannot take it as it is; `length` when none does.
-__attribute__((target("avx2"))) inline std::size_t firstWindowToRewrite(const Byte* s,
-                                                                        std::size_t length) {
-    Byte* none = nullptr;
-    Scan scan;
-    return runPass<Pass::kCheckStandard>(s, length, none, scan);
+inline std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
+    return runPass<Pass::kCheckStandard>(s, length, nullptr).stop;
 }
 
 // Writes s[0, length), valid standard UTF-8, to out (room for its modified form) with its
 // 4-byte sequences split; returns the end of the output, null when s is not valid.
-__attribute__((target("avx2"))) inline Byte* splitFourByte(const Byte* s, std::size_t length,
-                                                           Byte* out) {
-    Scan scan;
-    return runPass<Pass::kSplit>(s, length, out, scan) == length ? out : nullptr;
+inline Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
+    const PassResult result = runPass<Pass::kSplit>(s, length, out);
+    return result.stop == length ? result.end : nullptr;
 }
 
 #undef JXEL_AVX2_INLINE
