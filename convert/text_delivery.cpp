@@ -71,23 +71,17 @@ char* agentTextFromJava(const char* text, std::size_t length) {
     std::int32_t localCodeSet = 0;
     if (!prepareConversion(&status, &localCodeSet) || text == nullptr) return nullptr;
 
-    // The agent reads standard UTF-8: surrogate pairs become 4-byte
-    // sequences in a copy, which can also serve as the result below.
-    char* joined = nullptr;
-    JavaTextForm form = JavaTextForm::kStandard;
-    if (localCodeSet == kUtf8CodeSet &&
-        (joined = static_cast<char*>(std::malloc(length + 1))) != nullptr) {
-        // Under UTF-8 the agent nearly always hands the text back as it is, so
-        // the result is a copy anyway: checking, joining and copying in one
-        // pass reads the text once.
-        form = standardFromJavaText(text, length, joined);
-    } else {
-        form = classifyJavaText(text, length);
-        if (form == JavaTextForm::kSurrogatePairs) {
-            joined = static_cast<char*>(std::malloc(length + 1));
-            if (joined == nullptr) return nullptr;
-            joinSurrogatePairs(text, length, joined);
-        }
+    // The agent reads standard UTF-8: surrogate pairs become 4-byte sequences in
+    // a copy. Under UTF-8 the agent nearly always hands the text back as it is,
+    // so the copy is made in the pass that checks the text, and is the result.
+    char* joined =
+        localCodeSet == kUtf8CodeSet ? static_cast<char*>(std::malloc(length + 1)) : nullptr;
+    const JavaTextForm form = joined != nullptr ? standardFromJavaText(text, length, joined)
+                                                : classifyJavaText(text, length);
+    if (form == JavaTextForm::kSurrogatePairs && joined == nullptr) {
+        joined = static_cast<char*>(std::malloc(length + 1));
+        if (joined == nullptr) return nullptr;
+        joinSurrogatePairs(text, length, joined);
     }
     if (form == JavaTextForm::kUnrepresentable) {
         std::free(joined);
