@@ -197,7 +197,7 @@ JXEL_AVX2_INLINE __m256i get(const Vector32& v) {
 }
 
 // Non-zero bytes where the 32 bytes x0 break UTF-8, from them and the bytes 1, 2 and 3
-// before: the lookups of kPreviousHigh, get(k.previousLow) and kCurrentHigh, and a second or
+// before: the lookups of kPreviousHigh, previousLow and kCurrentHigh, and a second or
 // third continuation wherever, and only where, a 3- or 4-byte lead wants one.
 JXEL_AVX2_INLINE __m256i sequenceErrors(__m256i x0, __m256i xm1, __m256i xm2, __m256i xm3,
                                         const Vector32& previousLow, const Constants& k) {
@@ -255,7 +255,7 @@ JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& 
     const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(k.a0)));  // y
     const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(k.b0)));   // w
     const __m256i highThird = previous<1>(high, scan.before);                              // z
-    // The lookups let surrogates pass (kJavaPreviousLow); here the halves must pair: a low
+    // The lookups let surrogates pass (javaPreviousLow); here the halves must pair: a low
     // half three bytes after each high half, and nowhere else.
     errors = _mm256_or_si256(errors, _mm256_xor_si256(low, previous<3>(high, scan.before)));
     scan.errors = _mm256_or_si256(scan.errors, errors);
