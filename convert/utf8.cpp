@@ -10,11 +10,6 @@
 #include "utf8_avx2.h"
 #define JXEL_UTF8_AVX2 1
 #endif
-#if defined(__GNUC__) || defined(__clang__)
-#define JXEL_NOINLINE __attribute__((noinline))
-#else
-#define JXEL_NOINLINE
-#endif
 
 namespace jxel {
 namespace {
@@ -166,10 +161,12 @@ std::size_t joinBytewise(const Byte* s, std::size_t length, Byte* o) {
     return written;
 }
 
-// modifiedUtf8Unchanged past the short-ASCII test, out of line so that the test needs no
-// stack frame.
-JXEL_NOINLINE std::size_t unchangedPrefix(const Byte* s, std::size_t length) {
+}  // namespace
+
+std::size_t modifiedUtf8Unchanged(const char* text, std::size_t length) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
     std::size_t i = 0;
+    if (length < kShort && skipAscii(s, 0, length) == length) return length;
 #if defined(JXEL_UTF8_AVX2)
     if (avx2::kHasAvx2) {
         const std::size_t stop = avx2::firstWindowToRewrite(s, length);
@@ -187,8 +184,6 @@ JXEL_NOINLINE std::size_t unchangedPrefix(const Byte* s, std::size_t length) {
     }
     return length;
 }
-
-}  // namespace
 
 JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
@@ -242,12 +237,6 @@ JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* ou
         o[length] = '\0';
     }
     return form;
-}
-
-std::size_t modifiedUtf8Unchanged(const char* text, std::size_t length) {
-    const auto* s = reinterpret_cast<const Byte*>(text);
-    if (length < kShort && skipAscii(s, 0, length) == length) return length;
-    return unchangedPrefix(s, length);
 }
 
 std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
