@@ -51,12 +51,6 @@ void reportNewStringFailure(int error) {
     std::fprintf(stderr, "convertStringToUTF:NewStringUTF() failed %s\n", message);
 }
 
-char* copyText(const char* text, std::size_t length) {
-    auto* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy != nullptr) std::memcpy(copy, text, length + 1);
-    return copy;
-}
-
 // The JVM's own answer to exhausted memory. When FindClass fails, its own
 // exception is pending instead.
 void throwOutOfMemoryError(JNIEnv* env) {
@@ -103,7 +97,10 @@ char* agentTextFromJava(const char* text, std::size_t length) {
     }
     // No conversion was needed. The caller releases what it gets, so it
     // gets a copy, never its own argument.
-    return joined != nullptr ? joined : copyText(text, length);
+    if (joined == nullptr && (joined = static_cast<char*>(std::malloc(length + 1))) != nullptr) {
+        std::memcpy(joined, text, length + 1);
+    }
+    return joined;
 }
 
 jstring newJavaString(JNIEnv* env, const char* utf8, bool* newStringUtfFailed) {

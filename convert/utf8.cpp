@@ -117,48 +117,45 @@ void walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& 
 // Shorter ASCII texts, the commonest, are told by one test before anything else.
 constexpr std::size_t kShort = 32;
 
-JavaTextForm classifyBytewise(const Byte* s, std::size_t length) {
+// Reads Java's form byte by byte: its form and, when `o` is not null, unless the text is
+// kUnrepresentable, its standard form written there (pairs joined, NUL-terminated), of
+// `written` bytes before the NUL.
+JavaTextForm javaBytewise(const Byte* s, std::size_t length, Byte* o, std::size_t& written) {
     JavaTextForm form = JavaTextForm::kStandard;
-    std::size_t i = 0;
-    while ((i = skipAscii(s, i, length)) < length) {
-        if (isSurrogateAt(s, i, length, 0xA0)) {
-            if (!isSurrogateAt(s, i + 3, length, 0xB0)) return JavaTextForm::kUnrepresentable;
-            form = JavaTextForm::kSurrogatePairs;
-            i += 6;
-            continue;
-        }
-        // A lone low surrogate, C0 80 (U+0000) and every other invalid
-        // sequence fail here; valid 4-byte sequences from native callers pass.
-        const Sequence sequence = readSequence(s, i, length);
-        if (!sequence.valid) return JavaTextForm::kUnrepresentable;
-        i += sequence.length;
-    }
-    return form;
-}
-
-std::size_t joinBytewise(const Byte* s, std::size_t length, Byte* o) {
-    std::size_t written = 0;
+    written = 0;
     std::size_t i = 0;
     while (true) {
         const std::size_t end = skipAscii(s, i, length);
-        std::memcpy(o + written, s + i, end - i);
+        if (o != nullptr) std::memcpy(o + written, s + i, end - i);
         written += end - i;
         i = end;
         if (i == length) break;
-        if (isSurrogateAt(s, i, length, 0xA0) && isSurrogateAt(s, i + 3, length, 0xB0)) {
+        std::size_t taken = 0;
+        if (isSurrogateAt(s, i, length, 0xA0)) {
+            if (!isSurrogateAt(s, i + 3, length, 0xB0)) return JavaTextForm::kUnrepresentable;
             const std::uint32_t code =
                 0x10000 + ((surrogateBits(s + i) << 10) | surrogateBits(s + i + 3));
-            o[written++] = static_cast<Byte>(0xF0 | (code >> 18));
-            o[written++] = static_cast<Byte>(0x80 | ((code >> 12) & 0x3F));
-            o[written++] = static_cast<Byte>(0x80 | ((code >> 6) & 0x3F));
-            o[written++] = static_cast<Byte>(0x80 | (code & 0x3F));
-            i += 6;
+            const Byte joined[] = {static_cast<Byte>(0xF0 | (code >> 18)),
+                                   static_cast<Byte>(0x80 | ((code >> 12) & 0x3F)),
+                                   static_cast<Byte>(0x80 | ((code >> 6) & 0x3F)),
+                                   static_cast<Byte>(0x80 | (code & 0x3F))};
+            if (o != nullptr) std::memcpy(o + written, joined, sizeof joined);
+            written += sizeof joined;
+            form = JavaTextForm::kSurrogatePairs;
+            taken = 6;
         } else {
-            o[written++] = s[i++];
+            // A lone low surrogate, C0 80 (U+0000) and every other invalid
+            // sequence fail here; valid 4-byte sequences from native callers pass.
+            const Sequence sequence = readSequence(s, i, length);
+            if (!sequence.valid) return JavaTextForm::kUnrepresentable;
+            if (o != nullptr) std::memcpy(o + written, s + i, sequence.length);
+            written += sequence.length;
+            taken = sequence.length;
         }
+        i += taken;
     }
-    o[written] = '\0';
-    return written;
+    if (o != nullptr) o[written] = '\0';
+    return form;
 }
 
 }  // namespace
@@ -189,54 +186,45 @@ JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     if (length < kShort && skipAscii(s, 0, length) == length) return JavaTextForm::kStandard;
 #if defined(JXEL_UTF8_AVX2)
-    bool pairs = false;
     Byte* end = nullptr;
-    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, nullptr, end, pairs)) {
-        return pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
-    }
+    const JavaTextForm form = avx2::kHasAvx2 ? avx2::checkAndJoin(s, length, nullptr, end)
+                                             : JavaTextForm::kUnrepresentable;
+    if (form != JavaTextForm::kUnrepresentable) return form;
 #endif
-    return classifyBytewise(s, length);
+    std::size_t written = 0;
+    return javaBytewise(s, length, nullptr, written);
 }
 
 std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
 #if defined(JXEL_UTF8_AVX2)
-    bool pairs = false;
     Byte* end = nullptr;
-    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, o, end, pairs)) {
-        *end = '\0';
+    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, o, end) != JavaTextForm::kUnrepresentable) {
         return static_cast<std::size_t>(end - o);
     }
 #endif
-    return joinBytewise(s, length, o);
+    std::size_t written = 0;
+    javaBytewise(s, length, o, written);
+    return written;
 }
 
 JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* out) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
-    JavaTextForm form = JavaTextForm::kStandard;
     if (length < kShort && skipAscii(s, 0, length) == length) {
         std::memcpy(o, s, length);
         o[length] = '\0';
-        return form;
+        return JavaTextForm::kStandard;
     }
 #if defined(JXEL_UTF8_AVX2)
-    bool pairs = false;
     Byte* end = nullptr;
-    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, o, end, pairs)) {
-        *end = '\0';
-        return pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
-    }
+    const JavaTextForm form =
+        avx2::kHasAvx2 ? avx2::checkAndJoin(s, length, o, end) : JavaTextForm::kUnrepresentable;
+    if (form != JavaTextForm::kUnrepresentable) return form;
 #endif
-    form = classifyBytewise(s, length);
-    if (form == JavaTextForm::kSurrogatePairs) {
-        joinBytewise(s, length, o);
-    } else if (form == JavaTextForm::kStandard) {
-        std::memcpy(o, s, length);
-        o[length] = '\0';
-    }
-    return form;
+    std::size_t written = 0;
+    return javaBytewise(s, length, o, written);
 }
 
 std::size_t modifiedUtf8Size(const char* text, std::size_t length) {

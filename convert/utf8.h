@@ -1,11 +1,8 @@
-// Text forms at the JVM boundary.
-//
-// The JNI string functions speak "modified UTF-8": U+0000 is C0 80 and a
-// character above U+FFFF is two 3-byte surrogate sequences. The agent's
-// UTF-8 (code set 69) is standard UTF-8, where such a character is one
-// 4-byte sequence. These functions move text between the two forms; they
-// make no JNI call and allocate nothing, so they can be tested and fuzzed
-// on their own.
+// Text forms at the JVM boundary. The JNI string functions speak "modified UTF-8": U+0000 is
+// C0 80 and a character above U+FFFF is two 3-byte surrogate sequences. The agent's UTF-8 (code
+// set 69) is standard UTF-8, where such a character is one 4-byte sequence. These functions move
+// text between the two forms; they make no JNI call and allocate nothing, so they can be tested
+// and fuzzed on their own.
 #ifndef JXEL_CONVERT_UTF8_H
 #define JXEL_CONVERT_UTF8_H
 

@@ -21,13 +21,8 @@ namespace avx2 {
 
 using Byte = unsigned char;
 
-bool cpuHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 // The dispatch: without AVX2 the callers take the byte-wise code.
-const bool kHasAvx2 = cpuHasAvx2();
+const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") != 0);
 
 // ---- Validation ----
 //
@@ -150,8 +145,6 @@ JXEL_AVX2_INLINE void copyBytes(Byte* to, const Byte* from, std::size_t n) {
     store32(to, load32(from));
     store32(to + n - 32, last);
 }
-
-JXEL_AVX2_INLINE __m256i splat(int byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
 
 // The vector shifted by n bytes, the last bytes of `before` shifted in.
 template <int n>
@@ -318,12 +311,13 @@ JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan, const Con
     const __m256i x1 = load32(p + 1);
     const __m256i second = previous<1>(lead, leadsBefore);
     const __m256i third = previous<2>(lead, leadsBefore);
-    const __m256i x1Bits = _mm256_and_si256(_mm256_srli_epi16(x1, 4), splat(0x03));
+    const __m256i x1Bits = _mm256_and_si256(_mm256_srli_epi16(x1, 4), _mm256_set1_epi8(0x03));
     const __m256i highSecond = _mm256_or_si256(
         get(k.a0),
         _mm256_sub_epi8(
-            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, splat(0x07)), 2), x1Bits),
-            splat(0x01)));
+            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi8(0x07)), 2),
+                            x1Bits),
+            _mm256_set1_epi8(0x01)));
     const __m256i highThird = _mm256_or_si256(
         _mm256_or_si256(get(k.x80), _mm256_slli_epi16(_mm256_and_si256(x0, get(k.lowNibble)), 2)),
         x1Bits);
@@ -364,19 +358,17 @@ JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan, const Constants&
     return true;
 }
 
-// Runs a pass over s[0, length) in windows of 32 bytes, and over the NUL after its end, where
-// a sequence the end cuts off is an error. Each window reads the 3 bytes before it and the
-// byte after it. The first and last windows read from padded copies, and the last ones
-// write through a buffer, so that nothing is read outside s and nothing written past what
-// the pass produces: a window's stores reach at most 8 bytes past its output, which the 32
-// or more bytes left after it fill. Returns `length` when every window went through; else
-// (at most length - 1) the start of the window that stopped the pass, with the output of
-// those before it written.
+// A pass over s[0, length) in windows of 32 bytes, and over the NUL after its end, where a
+// sequence the end cuts off is an error. Each window reads the 3 bytes before it and the byte
+// after it. The first and last windows read from padded copies, and the last ones write
+// through a buffer: nothing is read outside s, nothing written past what the pass produces
+// (a window's stores reach at most 8 bytes past its output, which the 32 or more bytes left
+// after it fill).
 struct PassResult {
-    std::size_t stop;
-    Byte* end;   // of the output
-    bool valid;  // Java's form: the text is valid
-    bool pairs;  // Java's form: it holds surrogate pairs
+    std::size_t stop;  // length; else (< length) the start of the window that stopped it
+    Byte* end;         // of the output, that of the windows before a stop
+    bool valid;        // Java's form: the text is valid
+    bool pairs;        // Java's form: it holds surrogate pairs
 };
 
 template <Pass kPass>
@@ -441,14 +433,16 @@ __attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t le
 }
 
 // Checks s[0, length) as Java's form and, when out is not null, writes its standard form
-// there (room for length bytes): its pairs joined, or a copy. False when the text is not
-// valid Java text; out then holds nothing of use. `end`: the end of the output.
-inline bool checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end, bool& pairs) {
+// there (room for length bytes, NUL-terminated): its pairs joined, or a copy. `end`: the
+// end of the output. kUnrepresentable (out then holds nothing of use) leaves the text to
+// the byte-wise code.
+inline JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
     const PassResult result = out != nullptr ? runPass<Pass::kJoin>(s, length, out)
                                              : runPass<Pass::kCheckJava>(s, length, out);
     end = result.end;
-    pairs = result.pairs;
-    return result.valid;
+    if (!result.valid) return JavaTextForm::kUnrepresentable;
+    if (end != nullptr) *end = '\0';
+    return result.pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
 }
 
 // The start of the first window of s[0, length) that breaks standard UTF-8 or holds a
