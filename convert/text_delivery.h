@@ -13,10 +13,6 @@ namespace jxel {
 // NUL) the caller already has.
 char* agentTextFromJava(const char* text, std::size_t length);
 
-// convertStringToUTF, called from inside the library without going through
-// its exported symbol.
-jstring javaStringFromLocal(char* text, JNIEnv* env);
-
 // Makes a Java string from standard UTF-8, whatever its bytes: 4-byte
 // sequences become surrogate pairs and invalid sequences U+FFFD, so the JVM
 // never sees bytes it would misread. Null, with an exception pending, when

@@ -10,15 +10,6 @@
 #include "utf8_avx2.h"
 #define JXEL_UTF8_AVX2 1
 #endif
-#if !defined(JXEL_UTF8_NO_VECTOR) && defined(__SSE2__)
-#include <emmintrin.h>
-#define JXEL_UTF8_SSE2 1
-#endif
-#if defined(__GNUC__) || defined(__clang__)
-#define JXEL_NOINLINE __attribute__((noinline))
-#else
-#define JXEL_NOINLINE
-#endif
 
 namespace jxel {
 namespace {
@@ -37,33 +28,6 @@ std::size_t skipAscii(const Byte* s, std::size_t from, std::size_t length) {
     }
     while (i < length && s[i] < 0x80) ++i;
     return i;
-}
-
-// Whether s[0, length) is all ASCII, read 16 or 8 bytes at a time, the last 16 or 8
-// overlapping: short texts, the commonest, take a few instructions.
-bool isAllAscii(const Byte* s, std::size_t length) {
-#if defined(JXEL_UTF8_SSE2)
-    if (length >= 16) {
-        __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + length - 16));
-        for (std::size_t i = 0; i + 16 < length; i += 16) {
-            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
-        }
-        return _mm_movemask_epi8(any) == 0;
-    }
-#endif
-    if (length < 8) {
-        Byte any = 0;
-        for (std::size_t i = 0; i < length; ++i) any |= s[i];
-        return any < 0x80;
-    }
-    std::uint64_t any = 0;
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i + 8 <= length; i += 8) {
-        std::memcpy(&word, s + i, sizeof word);
-        any |= word;
-    }
-    std::memcpy(&word, s + length - 8, sizeof word);
-    return ((any | word) & 0x8080808080808080ULL) == 0;
 }
 
 bool isContinuation(Byte b) { return (b & 0xC0) == 0x80; }
@@ -107,14 +71,9 @@ Sequence readSequence(const Byte* s, std::size_t i, std::size_t length) {
     return {j - i, true};
 }
 
-bool isHighSurrogateAt(const Byte* s, std::size_t i, std::size_t length) {
-    return i + 2 < length && s[i] == 0xED && s[i + 1] >= 0xA0 && s[i + 1] <= 0xAF &&
-           isContinuation(s[i + 2]);
-}
-
-bool isLowSurrogateAt(const Byte* s, std::size_t i, std::size_t length) {
-    return i + 2 < length && s[i] == 0xED && s[i + 1] >= 0xB0 && s[i + 1] <= 0xBF &&
-           isContinuation(s[i + 2]);
+// A surrogate's 3-byte form at i: ED, then A_ (high half) or B_ (low half) as `top`.
+bool isSurrogateAt(const Byte* s, std::size_t i, std::size_t length, Byte top) {
+    return i + 2 < length && s[i] == 0xED && (s[i + 1] & 0xF0) == top && isContinuation(s[i + 2]);
 }
 
 // The 10 payload bits of a 3-byte surrogate sequence.
@@ -128,54 +87,10 @@ void putSurrogate(std::uint32_t unit, Byte* out) {
     out[2] = static_cast<Byte>(0x80 | (unit & 0x3F));
 }
 
-// Long texts are nearly always valid, so they are first checked as a whole with
-// vector instructions, and rewritten that way if they need it; the byte-wise code
-// then only starts where that check stopped.
-
-// Texts shorter than this are cheaper to walk byte-wise.
-constexpr std::size_t kVectorMinimum = 64;
-
-// A prefix of a text made of whole, valid characters, and what it holds.
-struct ValidPrefix {
-    std::size_t length;  // 0 when nothing was checked
-    bool pairs;          // it holds surrogate pairs (Java form only)
-    std::size_t fourByteLeads;
-};
-
-// The valid prefix of s: standard UTF-8, or with kJava Java's form (surrogates in
-// pairs; 4-byte sequences pass too). All of s when it is valid. The byte-wise code
-// continues from its end with the same result as from the start.
-template <bool kJava>
-ValidPrefix validPrefix(const Byte* s, std::size_t length) {
-#if defined(JXEL_UTF8_AVX2)
-    if (length < kVectorMinimum || !avx2::kHasAvx2) return {0, false, 0};
-    avx2::Scan scan;
-    const std::size_t end = avx2::checkedBlocks<kJava>(s, length, scan);
-    if (end == length) return {length, scan.pairs > 0, scan.fourByteLeads};
-    if (end == 0) return {0, false, 0};
-    // Step back to the start of the character holding the last checked byte: it may go
-    // on past `end`; and before a high surrogate, whose low half is yet to be checked.
-    std::size_t start = end - 1;
-    while (start > 0 && end - start < 4 && isContinuation(s[start])) --start;
-    if (kJava && start >= 3 && isHighSurrogateAt(s, start - 3, length)) start -= 3;
-    // Rare (invalid text): the vector counts may include bytes past `start`.
-    std::size_t leads = 0;
-    if (!kJava) {
-        for (std::size_t k = 0; k < start; ++k) leads += s[k] >= 0xF0 ? 1 : 0;
-    }
-    return {start, kJava && scan.pairs > 0, leads};
-#else
-    (void)s;
-    (void)length;
-    return {0, false, 0};
-#endif
-}
-
 // Walks standard UTF-8 from `from`, handing each piece of the modified form to `sink`:
-// sink(bytes, count). Returns whether any piece differs from the input.
+// sink(bytes, count).
 template <typename Sink>
-bool walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& sink) {
-    bool changed = false;
+void walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& sink) {
     std::size_t i = from;
     while (true) {
         const std::size_t end = skipAscii(s, i, length);
@@ -185,7 +100,6 @@ bool walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& 
         const Sequence sequence = readSequence(s, i, length);
         if (!sequence.valid) {
             sink(kReplacement, sizeof kReplacement);
-            changed = true;
         } else if (sequence.length == 4) {
             const std::uint32_t code = ((s[i] & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
                                        ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
@@ -193,138 +107,146 @@ bool walkToModified(const Byte* s, std::size_t from, std::size_t length, Sink&& 
             putSurrogate(0xD800 + ((code - 0x10000) >> 10), pair);
             putSurrogate(0xDC00 + ((code - 0x10000) & 0x3FF), pair + 3);
             sink(pair, sizeof pair);
-            changed = true;
         } else {
             sink(s + i, sequence.length);
         }
         i += sequence.length;
     }
-    return changed;
+}
+
+// Shorter ASCII texts, the commonest, are told by one test before anything else.
+constexpr std::size_t kShort = 32;
+
+// Reads Java's form byte by byte: its form and, when `o` is not null, unless the text is
+// kUnrepresentable, its standard form written there (pairs joined, NUL-terminated), of
+// `written` bytes before the NUL.
+JavaTextForm javaBytewise(const Byte* s, std::size_t length, Byte* o, std::size_t& written) {
+    JavaTextForm form = JavaTextForm::kStandard;
+    written = 0;
+    std::size_t i = 0;
+    while (true) {
+        const std::size_t end = skipAscii(s, i, length);
+        if (o != nullptr) std::memcpy(o + written, s + i, end - i);
+        written += end - i;
+        i = end;
+        if (i == length) break;
+        std::size_t taken = 0;
+        if (isSurrogateAt(s, i, length, 0xA0)) {
+            if (!isSurrogateAt(s, i + 3, length, 0xB0)) return JavaTextForm::kUnrepresentable;
+            const std::uint32_t code =
+                0x10000 + ((surrogateBits(s + i) << 10) | surrogateBits(s + i + 3));
+            const Byte joined[] = {static_cast<Byte>(0xF0 | (code >> 18)),
+                                   static_cast<Byte>(0x80 | ((code >> 12) & 0x3F)),
+                                   static_cast<Byte>(0x80 | ((code >> 6) & 0x3F)),
+                                   static_cast<Byte>(0x80 | (code & 0x3F))};
+            if (o != nullptr) std::memcpy(o + written, joined, sizeof joined);
+            written += sizeof joined;
+            form = JavaTextForm::kSurrogatePairs;
+            taken = 6;
+        } else {
+            // A lone low surrogate, C0 80 (U+0000) and every other invalid
+            // sequence fail here; valid 4-byte sequences from native callers pass.
+            const Sequence sequence = readSequence(s, i, length);
+            if (!sequence.valid) return JavaTextForm::kUnrepresentable;
+            if (o != nullptr) std::memcpy(o + written, s + i, sequence.length);
+            written += sequence.length;
+            taken = sequence.length;
+        }
+        i += taken;
+    }
+    if (o != nullptr) o[written] = '\0';
+    return form;
 }
 
 }  // namespace
 
-JavaTextForm classifyJavaText(const char* text, std::size_t length) {
+std::size_t modifiedUtf8Unchanged(const char* text, std::size_t length) {
     const auto* s = reinterpret_cast<const Byte*>(text);
-    // Short ASCII, the commonest text, in one pass.
-    if (length < kVectorMinimum && isAllAscii(s, length)) return JavaTextForm::kStandard;
-    const ValidPrefix prefix = validPrefix<true>(s, length);
-    JavaTextForm form = prefix.pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
-    std::size_t i = prefix.length;
+    std::size_t i = 0;
+    if (length < kShort && skipAscii(s, 0, length) == length) return length;
+#if defined(JXEL_UTF8_AVX2)
+    if (avx2::kHasAvx2) {
+        const std::size_t stop = avx2::firstWindowToRewrite(s, length);
+        if (stop >= length) return length;
+        // What stopped the pass may start up to 3 bytes before its window, inside a
+        // character; the byte-wise code finds it from the start of that character.
+        const std::size_t from = stop < 3 ? 0 : stop - 3;
+        for (i = from; i > 0 && from - i < 3 && isContinuation(s[i]);) --i;
+    }
+#endif
     while ((i = skipAscii(s, i, length)) < length) {
-        if (isHighSurrogateAt(s, i, length)) {
-            if (!isLowSurrogateAt(s, i + 3, length)) return JavaTextForm::kUnrepresentable;
-            form = JavaTextForm::kSurrogatePairs;
-            i += 6;
-            continue;
-        }
-        // A lone low surrogate, C0 80 (U+0000) and every other invalid
-        // sequence fail here; valid 4-byte sequences from native callers pass.
         const Sequence sequence = readSequence(s, i, length);
-        if (!sequence.valid) return JavaTextForm::kUnrepresentable;
+        if (!sequence.valid || sequence.length == 4) return i;
         i += sequence.length;
     }
-    return form;
+    return length;
+}
+
+JavaTextForm classifyJavaText(const char* text, std::size_t length) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    if (length < kShort && skipAscii(s, 0, length) == length) return JavaTextForm::kStandard;
+#if defined(JXEL_UTF8_AVX2)
+    Byte* end = nullptr;
+    const JavaTextForm form = avx2::kHasAvx2 ? avx2::checkAndJoin(s, length, nullptr, end)
+                                             : JavaTextForm::kUnrepresentable;
+    if (form != JavaTextForm::kUnrepresentable) return form;
+#endif
+    std::size_t written = 0;
+    return javaBytewise(s, length, nullptr, written);
 }
 
 std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
 #if defined(JXEL_UTF8_AVX2)
-    if (length >= kVectorMinimum && avx2::kHasAvx2) {
-        // The one pass checks again what the caller checked: joining is rare (outside
-        // UTF-8, only code sets that hold characters above U+FFFF want it) and one vector
-        // join is simpler than two. It fails only on text that was not checked.
-        bool pairs = false;
-        Byte* end = avx2::checkAndJoin(s, length, o, pairs);
-        if (end != nullptr) {
-            *end = '\0';
-            return static_cast<std::size_t>(end - o);
-        }
+    Byte* end = nullptr;
+    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, o, end) != JavaTextForm::kUnrepresentable) {
+        return static_cast<std::size_t>(end - o);
     }
 #endif
     std::size_t written = 0;
-    std::size_t i = 0;
-    while (true) {
-        const std::size_t end = skipAscii(s, i, length);
-        std::memcpy(o + written, s + i, end - i);
-        written += end - i;
-        i = end;
-        if (i == length) break;
-        if (isHighSurrogateAt(s, i, length) && isLowSurrogateAt(s, i + 3, length)) {
-            const std::uint32_t code =
-                0x10000 + ((surrogateBits(s + i) << 10) | surrogateBits(s + i + 3));
-            o[written++] = static_cast<Byte>(0xF0 | (code >> 18));
-            o[written++] = static_cast<Byte>(0x80 | ((code >> 12) & 0x3F));
-            o[written++] = static_cast<Byte>(0x80 | ((code >> 6) & 0x3F));
-            o[written++] = static_cast<Byte>(0x80 | (code & 0x3F));
-            i += 6;
-        } else {
-            o[written++] = s[i++];
-        }
-    }
-    o[written] = '\0';
+    javaBytewise(s, length, o, written);
     return written;
 }
 
 JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* out) {
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    auto* o = reinterpret_cast<Byte*>(out);
+    if (length < kShort && skipAscii(s, 0, length) == length) {
+        std::memcpy(o, s, length);
+        o[length] = '\0';
+        return JavaTextForm::kStandard;
+    }
 #if defined(JXEL_UTF8_AVX2)
-    if (length >= kVectorMinimum && avx2::kHasAvx2) {
-        bool pairs = false;
-        Byte* end = avx2::checkAndJoin(reinterpret_cast<const Byte*>(text), length,
-                                       reinterpret_cast<Byte*>(out), pairs);
-        if (end != nullptr) {
-            *end = '\0';
-            return pairs ? JavaTextForm::kSurrogatePairs : JavaTextForm::kStandard;
-        }
-        // Invalid as a whole, or a case the vector check leaves to the byte-wise code.
-    }
+    Byte* end = nullptr;
+    const JavaTextForm form =
+        avx2::kHasAvx2 ? avx2::checkAndJoin(s, length, o, end) : JavaTextForm::kUnrepresentable;
+    if (form != JavaTextForm::kUnrepresentable) return form;
 #endif
-    const JavaTextForm form = classifyJavaText(text, length);
-    if (form == JavaTextForm::kSurrogatePairs) {
-        joinSurrogatePairs(text, length, out);
-    } else if (form == JavaTextForm::kStandard) {
-        std::memcpy(out, text, length);
-        out[length] = '\0';
-    }
-    return form;
+    std::size_t written = 0;
+    return javaBytewise(s, length, o, written);
 }
-
-namespace {
-
-// modifiedUtf8Size past the short-ASCII test, out of line so that the test needs no
-// stack frame.
-JXEL_NOINLINE std::size_t sizeOfModified(const Byte* s, std::size_t length) {
-    // Each 4-byte sequence becomes two 3-byte ones.
-    const ValidPrefix prefix = validPrefix<false>(s, length);
-    std::size_t size = prefix.length + 2 * prefix.fourByteLeads;
-    const bool changed =
-        walkToModified(s, prefix.length, length,
-                       [&size](const Byte*, std::size_t count) { size += count; }) ||
-        prefix.fourByteLeads > 0;
-    return changed ? size + 1 : 0;
-}
-
-}  // namespace
 
 std::size_t modifiedUtf8Size(const char* text, std::size_t length) {
-    const auto* s = reinterpret_cast<const Byte*>(text);
-    if (length < kVectorMinimum && isAllAscii(s, length)) return 0;
-    return sizeOfModified(s, length);
+    const std::size_t unchanged = modifiedUtf8Unchanged(text, length);
+    if (unchanged == length) return 0;
+    std::size_t size = unchanged + 1;
+    walkToModified(reinterpret_cast<const Byte*>(text), unchanged, length,
+                   [&size](const Byte*, std::size_t count) { size += count; });
+    return size;
 }
 
 void writeModifiedUtf8(const char* text, std::size_t length, char* out) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
-    std::size_t from = 0;
 #if defined(JXEL_UTF8_AVX2)
-    const ValidPrefix prefix = validPrefix<false>(s, length);
-    if (prefix.length >= kVectorMinimum) {
-        o = avx2::splitWindows(s, prefix.length, o);
-        from = prefix.length;
+    Byte* end = nullptr;
+    if (avx2::kHasAvx2 && (end = avx2::splitFourByte(s, length, o)) != nullptr) {
+        *end = '\0';
+        return;
     }
 #endif
-    walkToModified(s, from, length, [&o](const Byte* bytes, std::size_t count) {
+    walkToModified(s, 0, length, [&o](const Byte* bytes, std::size_t count) {
         std::memcpy(o, bytes, count);
         o += count;
     });

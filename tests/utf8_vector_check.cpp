@@ -103,7 +103,13 @@ void check(const std::string& text) {
         std::string expected(size, '\0');
         jxel::writeModifiedUtf8(s, n, out.data());
         jxel_scalar::writeModifiedUtf8(s, n, expected.data());
-        same = out == expected;
+        // And as newJavaString writes it: the unchanged prefix, then the rest in worst-case room.
+        const std::size_t unchanged = jxel::modifiedUtf8Unchanged(s, n);
+        std::string split(unchanged + jxel::modifiedUtf8Room(n - unchanged), '\0');
+        std::memcpy(split.data(), s, unchanged);
+        jxel::writeModifiedUtf8(s + unchanged, n - unchanged, split.data() + unchanged);
+        same = out == expected && unchanged == jxel_scalar::modifiedUtf8Unchanged(s, n) &&
+               std::strcmp(split.c_str(), expected.c_str()) == 0;
     }
     if (same && expectedForm == jxel_scalar::JavaTextForm::kSurrogatePairs) {
         std::string out(n + 1, '\0');
