@@ -383,7 +383,7 @@ TEST(WindowsRuntime, BlocksTheBridgeHandsOverAreTheAgentRuntimes) {
     EXPECT_EQ(set(jvm.env(), self, handle, 1, jvm.newString(kGrusseUtf8)), XELAGT_OK);
     EXPECT_EQ(dataFree(jvm.env(), self, handle), XELAGT_OK);
     // Text the agent hands out works whatever the runtimes.
-    EXPECT_EQ(version(jvm.env(), jvm.objectClass()), 0);
+    EXPECT_EQ(version(jvm.env(), jvm.asClass(jvm.objectClass())), 0);
     EXPECT_EQ(jvm.staticStringField(jvm.objectClass(), "ourVersion"), XELAGT_STANDIN_VERSION_TEXT);
 
     const int64_t blocks = static_cast<int64_t>(std::size(texts)) + 1;
