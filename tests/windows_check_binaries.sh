@@ -114,7 +114,7 @@ done
 if [ "$crt" = ucrt ]; then
     msvcrt_users=$(for dll in "$bridge" "$agent" "${others[@]}"; do
         imports "$dll" | dll_names | grep -qix 'msvcrt.dll' && basename "$dll"; done || true)
-    [ -z "$msvcrt_users" ] && ok "no DLL imports msvcrt.dll" ||
+    [ -z "$msvcrt_users" ] && ok "none of them imports msvcrt.dll" ||
         fail "msvcrt.dll imported by $(echo $msvcrt_users)"
 fi
 
