@@ -195,8 +195,8 @@ class WindowsCodePage : public ::testing::Test {
         if (liveBuffers != nullptr) {
             EXPECT_EQ(liveBuffers(), 0) << "converted texts not released";
         }
-        auto foreignBuffers = agentFunction<decltype(&xelagt_test_foreign_buffers)>(
-            "xelagt_test_foreign_buffers");
+        auto foreignBuffers =
+            agentFunction<decltype(&xelagt_test_foreign_buffers)>("xelagt_test_foreign_buffers");
         ASSERT_NE(foreignBuffers, nullptr);
         EXPECT_EQ(foreignBuffers(), 0) << "blocks of another C runtime released";
         EXPECT_EQ(jvm.violations(), std::vector<std::string>{});
