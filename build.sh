@@ -16,7 +16,8 @@ Commands:
   test                   Debug build (build/default) and every C++ and Java test; the Java
                          tests once per JDK found (java17.*, java25.*, ...)
   demo                   builds the demo and what it loads, nothing else, and runs it
-  windows                cross-builds the 64-bit Windows DLLs with mingw-w64 (build/windows)
+  windows [msvcrt]       cross-builds the 64-bit Windows DLLs with mingw-w64 for the Universal
+                         C runtime (build/windows), or for msvcrt.dll (build/windows-msvcrt),
                          and runs their tests under Wine
   package [PLATFORM...]  release archives in build/packages; PLATFORM is linux (.tar.gz)
                          or windows (.zip); both when none is given
@@ -114,16 +115,23 @@ cmd_bench() {
     "$ROOT/bench/run.sh" "$ROOT/build-bench"
 }
 
-# Cross-builds the 64-bit Windows DLLs with mingw-w64 and runs their tests under Wine,
-# headless, in a Wine prefix of its own (build/windows/wine).
+# Cross-builds the 64-bit Windows DLLs with mingw-w64 for the Universal C runtime (or, with
+# `windows msvcrt`, for msvcrt.dll into build/windows-msvcrt) and runs their tests under
+# Wine, headless, in a Wine prefix of the build folder's own (build/windows/wine).
 cmd_windows() {
+    local preset=windows
+    case "${1:-ucrt}" in
+        ucrt) ;;
+        msvcrt) preset=windows-msvcrt ;;
+        *) fail "windows: unknown C runtime '$1' (ucrt or msvcrt)" ;;
+    esac
     # clang and lld build the test program that links the DLL as Microsoft's compiler would.
     need_packages cmake make openjdk-17-jdk-headless googletest \
-        g++-mingw-w64-x86-64-posix wine64 wine clang lld
-    say "cross-building for 64-bit Windows"
-    configure_and_build windows
+        g++-mingw-w64-x86-64-win32 wine64 wine clang lld
+    say "cross-building for 64-bit Windows ($preset)"
+    configure_and_build "$preset"
     # As tests/windows_wine.cmake.in sets them for CTest.
-    export WINEPREFIX=$ROOT/build/windows/wine WINEDEBUG=-all
+    export WINEPREFIX=$ROOT/build/$preset/wine WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
     unset DISPLAY
     say "starting Wine"
@@ -135,7 +143,7 @@ cmd_windows() {
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot </dev/null >/dev/null 2>&1
     say "running the tests under Wine"
-    ctest --preset windows
+    ctest --preset "$preset"
 }
 
 # The tests under sanitizers, by mode (see usage); every mode but java-asan-all when none is given.
@@ -235,7 +243,7 @@ cmd_package() {
     for platform in "${platforms[@]}"; do
         case "$platform" in
             linux) need_packages cmake g++ make openjdk-17-jdk-headless junit5 ;;
-            windows) need_packages cmake make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-posix ;;
+            windows) need_packages cmake make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-win32 ;;
             *) fail "package: unknown platform '$platform' (linux or windows)" ;;
         esac
     done

@@ -7,22 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "threads.h"
+
 namespace jxel::test {
 
 class Trace {
   public:
     void add(std::string entry) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         entries_.push_back(std::move(entry));
     }
     std::vector<std::string> take() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         return std::move(entries_);
     }
     void clear() { take(); }
 
   private:
-    std::mutex mutex_;
+    Mutex mutex_;
     std::vector<std::string> entries_;
 };
 

@@ -2,6 +2,9 @@
 // natives and conversion functions found by name, calling the real stand-in
 // libxelagtapi.dll through the ordinals it imports. Text goes through a code
 // page that is not UTF-8, so a mix-up of code sets shows.
+//
+// With JXEL_TEST_AGENT_RUNTIME=other the program loads the pair in ..\other-crt
+// instead: a copy of the bridge and the stand-in built for the other C runtime.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <gtest/gtest.h>
@@ -9,16 +12,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fake_jni.h"
 #include "natives.h"
 #include "standin.h"
+#include "threads.h"
 #include "windows_load_test_tables.h"
 #include "xelagt_operations.h"
 
@@ -47,6 +51,20 @@ Function as(FARPROC address) {
 
 std::string lastError() { return "GetLastError " + std::to_string(GetLastError()); }
 
+// Whether the agent beside the bridge is on the other C runtime than the build's.
+bool otherRuntime() {
+    const char* setting = std::getenv("JXEL_TEST_AGENT_RUNTIME");
+    return setting != nullptr && std::strcmp(setting, "other") == 0;
+}
+
+// The bridge of the mismatched pair, found from this program's folder (bin\).
+std::wstring otherRuntimeBridge() {
+    wchar_t program[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const std::wstring folder(program, std::wcsrchr(program, L'\\'));
+    return folder + L"\\..\\other-crt\\JXelAgtbase.dll";
+}
+
 // The bridge and the agent it brought in, loaded once for the process.
 struct Loaded {
     HMODULE bridge = nullptr;
@@ -58,7 +76,10 @@ struct Loaded {
 const Loaded& loaded() {
     static const Loaded instance = [] {
         Loaded l;
-        l.bridge = LoadLibraryW(L"JXelAgtbase.dll");
+        // The agent then comes from the bridge's folder before this program's.
+        l.bridge = otherRuntime() ? LoadLibraryExW(otherRuntimeBridge().c_str(), nullptr,
+                                                   LOAD_WITH_ALTERED_SEARCH_PATH)
+                                  : LoadLibraryW(L"JXelAgtbase.dll");
         if (l.bridge == nullptr) {
             l.failure = "LoadLibrary(JXelAgtbase.dll): " + lastError();
             return l;
@@ -256,18 +277,35 @@ TEST_F(WindowsCodePage, ConversionFunctionsByTheirCxxNames) {
     EXPECT_EQ(reinterpret_cast<FakeString*>(string)->modifiedUtf8, kGrusseUtf8);
 }
 
-// With nothing to convert the bridge hands out a malloc'd copy, which the
-// agent frees: both DLLs use the one C runtime, msvcrt.dll (windows_binaries
-// checks the imports).
+// With nothing to convert the bridge hands out malloc'd copies (of
+// convertStringFromUTF and of the setters), which the agent frees in its C
+// runtime: both DLLs use the one runtime (windows_binaries checks the imports,
+// the stand-in that each block is of its runtime's heap). Beside the agent of
+// the other runtime (JXEL_TEST_AGENT_RUNTIME=other) every block is foreign.
 TEST_F(WindowsCodePage, UnconvertedTextIsACopyTheAgentFrees) {
     ASSERT_EQ(setCodeset(XELAGT_CODESET_UTF8), XELAGT_OK);
     auto fromUtf = bridgeFunction<char* (*)(const char*)>("_Z20convertStringFromUTFPKc");
+    auto foreignBuffers =
+        agentFunction<decltype(&xelagt_test_foreign_buffers)>("xelagt_test_foreign_buffers");
     ASSERT_NE(fromUtf, nullptr);
-    char* copy = fromUtf(kGrusseUtf8);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy, kGrusseUtf8) << "never the argument itself";
-    EXPECT_STREQ(copy, kGrusseUtf8);
-    releaseBuffer(copy);
+    ASSERT_NE(foreignBuffers, nullptr);
+    const int64_t before = foreignBuffers();
+    // Small blocks, and large ones that a heap keeps apart from the others.
+    const std::string texts[] = {kGrusseUtf8, kNihongoUtf8, std::string(100000, 'x'),
+                                 std::string(3 << 20, 'y')};
+    for (const std::string& text : texts) {
+        char* copy = fromUtf(text.c_str());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, text.c_str()) << "never the argument itself";
+        EXPECT_EQ(copy, text);
+        releaseBuffer(copy);
+    }
+    EXPECT_EQ(setString(kGrusseUtf8), XELAGT_OK);
+
+    const long long blocks = static_cast<long long>(std::size(texts)) + 1;
+    const long long foreign = foreignBuffers() - before;
+    std::printf("blocks the agent did not allocate: %lld of %lld\n", foreign, blocks);
+    EXPECT_EQ(foreign, otherRuntime() ? blocks : 0);
 }
 
 // ---- Threads ----
@@ -301,8 +339,8 @@ DWORD WINAPI takeAgentTexts(void*) {
 }
 
 // A thread that took texts from the agent and ends must leave the heap as it
-// found it, be it a plain Windows thread (as the JVM makes them) or one of
-// std::thread: windows_thread_exit_heap runs this under Wine's heap checks,
+// found it, be it a plain Windows thread (as the JVM makes them) or one the C
+// runtime started: windows_thread_exit_heap runs this under Wine's heap checks,
 // which report any free of freed memory.
 TEST(WindowsThreadExit, ThreadsThatTookAgentTextsEndCleanly) {
     ASSERT_EQ(loaded().failure, "");
@@ -312,9 +350,9 @@ TEST(WindowsThreadExit, ThreadsThatTookAgentTextsEndCleanly) {
             thread = CreateThread(nullptr, 0, takeAgentTexts, nullptr, 0, nullptr);
             ASSERT_NE(thread, nullptr) << lastError();
         }
-        std::vector<std::thread> standard;
-        for (int t = 0; t < 4; ++t) standard.emplace_back(takeAgentTexts, nullptr);
-        for (std::thread& thread : standard) thread.join();
+        std::vector<Thread> started;
+        for (int t = 0; t < 4; ++t) started.emplace_back([] { takeAgentTexts(nullptr); });
+        for (Thread& thread : started) thread.join();
         ASSERT_EQ(WaitForMultipleObjects(4, plain, TRUE, 60000), WAIT_OBJECT_0);
         for (HANDLE thread : plain) CloseHandle(thread);
     }
