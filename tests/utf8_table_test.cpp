@@ -151,7 +151,8 @@ class TableCheck {
         if (batch.jvmForm == batch.agent) {
             EXPECT_EQ(size, 0u) << hex(batch.agent);
         } else if (size != batch.jvmForm.size() + 1) {
-            ADD_FAILURE() << size << " bytes for " << hex(batch.agent);
+            ADD_FAILURE() << size << " bytes, not " << batch.jvmForm.size() + 1 << ", for "
+                          << hex(batch.agent);
         } else {
             std::string out(size, '?');
             writeModifiedUtf8(batch.agent.c_str(), batch.agent.size(), out.data());
