@@ -1,7 +1,7 @@
 # The bridge and the conversion against a fake JVM and a scripted agent.
 add_executable(bridge_test
-  bridge_test.cpp convert_test.cpp utf8_test.cpp fake_jni.cpp scripted_agent.cpp
-  $<TARGET_OBJECTS:jxel_bridge> $<TARGET_OBJECTS:jxel_convert>)
+  bridge_test.cpp convert_test.cpp utf8_test.cpp utf8_table_test.cpp fake_jni.cpp
+  scripted_agent.cpp $<TARGET_OBJECTS:jxel_bridge> $<TARGET_OBJECTS:jxel_convert>)
 target_include_directories(bridge_test PRIVATE
   ${PROJECT_SOURCE_DIR}/bridge ${PROJECT_SOURCE_DIR}/convert ${PROJECT_SOURCE_DIR}/agentapi)
 target_link_libraries(bridge_test PRIVATE GTest::gtest_main jxel_jni_headers)
@@ -72,3 +72,5 @@ if(TARGET jxel AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     ENVIRONMENT "XELAGT_CODESET=ISO-8859-1;JXEL_FAIL_MALLOC_SIZE=1000003;LD_PRELOAD=$<TARGET_FILE:fail_malloc_once>")
 endif()
 endif()  # WIN32
+# Sixteen million sequences: the model is compiled to run fast in every build.
+set_source_files_properties(utf8_table_test.cpp PROPERTIES COMPILE_OPTIONS -O2)

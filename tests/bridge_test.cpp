@@ -233,6 +233,14 @@ TEST_F(BridgeTest, GetListStringHandsTheSelectorsOnInOrder) {
     EXPECT_EQ(jvm.stringField(self, "myXelDataString"), "x");
 }
 
+const std::string kEmoji = "\xF0\x9F\x98\x80";
+const std::string kThreeFffd = "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD";
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    while (times-- > 0) all += text;
+    return all;
+}
+
 struct DeliveryCase {
     const char* name;
     friend void PrintTo(const DeliveryCase& c, std::ostream* os) { *os << c.name; }
@@ -286,7 +294,22 @@ INSTANTIATE_TEST_SUITE_P(
         DeliveryCase{"InvalidConvertedBytesBecomeReplacements", "a", ConvertOutcome::kOutput, true,
                      "\xE2\x82z\x80", "\xEF\xBF\xBDz\xEF\xBF\xBD"},
         DeliveryCase{"EncodedSurrogatesAreNotPassedOn", "\xED\xA0\x80", ConvertOutcome::kNoOutput,
-                     true, "", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}),
+                     true, "", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        DeliveryCase{"OverlongThreeByteFormIsNotPassedOn", "\xE0\x9F\xBF",
+                     ConvertOutcome::kNoOutput, true, "", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        DeliveryCase{"LongOverlongThreeByteFormIsNotPassedOn", "a", ConvertOutcome::kOutput, true,
+                     std::string(70, 'a') + "\xE0\x80\xAF", std::string(70, 'a') + kThreeFffd},
+        DeliveryCase{"StrayBufferOfAFailedConversionIsReleased", "text",
+                     ConvertOutcome::kFailWithOutput, true, "stray", "text"},
+        // The modified form, NUL included, on both sides of the 512 bytes kept on the stack.
+        DeliveryCase{"ModifiedFormFillsTheStackBuffer", "a", ConvertOutcome::kOutput, true,
+                     std::string(505, 'a') + kEmoji, std::string(505, 'a') + kEmoji},
+        DeliveryCase{"ModifiedFormOneByteOverTheStackBuffer", "a", ConvertOutcome::kOutput, true,
+                     std::string(506, 'a') + kEmoji, std::string(506, 'a') + kEmoji},
+        DeliveryCase{"InvalidBytesOverTheStackBuffer", std::string(300, '\xFF'),
+                     ConvertOutcome::kFail, true, "", repeated("\xEF\xBF\xBD", 300)},
+        DeliveryCase{"EmojiOverTheStackBuffer", "a", ConvertOutcome::kOutput, true,
+                     repeated(kEmoji, 200), repeated(kEmoji, 200)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BridgeTest, NoLocaleRecordSkipsTheConversion) {
@@ -314,6 +337,32 @@ TEST_F(BridgeTest, FailedNewStringUtfIsReportedOnceAndNeitherRetriedNorStored) {
                             "agent.release_buffer \"<69>abc\""}));
     EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
     EXPECT_EQ(jvm.rawStringField(self, "myXelDataString"), std::nullopt);
+}
+
+// Every text getter: OutOfMemoryError stays pending and nothing is stored or tried again (the
+// fake JVM reports any call made with it pending).
+TEST_F(BridgeTest, NoGetterStoresWhenNewStringUtfFails) {
+    script().text = "abc";
+    script().errorTexts[1] = "abc";
+    for (auto get :
+         {+[](JNIEnv*e, jobject o) { return JXEL_NATIVE(XelGetString)(e, o, 1, 2); },
+          +[](JNIEnv*e, jobject o) { return JXEL_NATIVE(XelGetListString)(e, o, 1, 2, 3, 4); },
+          +[](JNIEnv*e, jobject o) {
+              return Java_com_brel_vorlend_ib_api_jxel_JXelException_XelGetErrorMessage(e, o, 1);
+          },
+          +[](JNIEnv*e, jobject o) {
+              return JXEL_NATIVE(XelVersion)(e,
+                                             reinterpret_cast<jclass>(jvmOf(e).object(o)->clazz));
+          }}) {
+        jvm.failNewStringUtf = 1;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(get(env, self), 0);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(jvm.pendingException(), "java/lang/OutOfMemoryError");
+        jvm.clearException();
+    }
+    EXPECT_EQ(jvm.rawStringField(self, "myXelDataString"), std::nullopt);
+    EXPECT_EQ(jvm.staticStringField(jvm.objectClass(), "ourVersion"), std::nullopt);
 }
 
 TEST_F(BridgeTest, NoMemoryForOurOwnBufferRaisesOutOfMemoryErrorAndKeepsTheField) {
@@ -373,7 +422,7 @@ struct SetTextCase {
     friend void PrintTo(const SetTextCase& c, std::ostream* os) { *os << c.name; }
     std::optional<std::string> javaText;  // modified UTF-8; nullopt: a null String
     ConvertOutcome convert;
-    const char* agentSees;  // what set string receives
+    std::string agentSees;  // what set string receives, as the trace shows it
 };
 
 class SetTextTest : public BridgeTest, public ::testing::WithParamInterface<SetTextCase> {};
@@ -383,33 +432,58 @@ TEST_P(SetTextTest, AgentReceivesTheConvertedTextOrNull) {
     script().convert = c.convert;
     script().status = 3;
     script().convertOutput = [](std::int32_t, const std::string& input) { return input; };
-    jstring value = c.javaText ? jvm.newString(*c.javaText) : nullptr;
-    EXPECT_EQ(JXEL_NATIVE(XelSetString)(env, self, 1, 2, value), 3);
-    const Calls seen = calls();
-    EXPECT_NE(
-        std::find(seen.begin(), seen.end(), std::string("agent.set_string 1 2 ") + c.agentSees),
-        seen.end())
-        << ::testing::PrintToString(seen);
+    for (std::int32_t codeSet : {819, 69}) {  // UTF-8 takes a path of its own
+        script().localCodeSet = codeSet;
+        jstring value = c.javaText ? jvm.newString(*c.javaText) : nullptr;
+        EXPECT_EQ(JXEL_NATIVE(XelSetString)(env, self, 1, 2, value), 3);
+        const Calls seen = calls();
+        EXPECT_NE(std::find(seen.begin(), seen.end(), "agent.set_string 1 2 " + c.agentSees),
+                  seen.end())
+            << codeSet << ": " << ::testing::PrintToString(seen);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Text, SetTextTest,
-    ::testing::Values(SetTextCase{"NullString", std::nullopt, ConvertOutcome::kOutput, "<null>"},
-                      SetTextCase{"EmptyStringCopiedWhenNoConversionIsNeeded", "",
-                                  ConvertOutcome::kNoOutput, "\"\""},
-                      SetTextCase{"FailedConversion", "abc", ConvertOutcome::kFail, "<null>"},
-                      SetTextCase{"SurrogatePairJoined", "x\xED\xA0\xBD\xED\xB8\x80y",
-                                  ConvertOutcome::kOutput, "\"x\xF0\x9F\x98\x80y\""},
-                      SetTextCase{"EmbeddedNulRefused",
-                                  "a\xC0\x80"
-                                  "b",
-                                  ConvertOutcome::kOutput, "<null>"},
-                      SetTextCase{"UnpairedHighSurrogateRefused",
-                                  "a\xED\xA0\xBD"
-                                  "b",
-                                  ConvertOutcome::kOutput, "<null>"},
-                      SetTextCase{"UnpairedLowSurrogateRefused", "\xED\xB8\x80",
-                                  ConvertOutcome::kOutput, "<null>"}),
+    ::testing::Values(
+        SetTextCase{"NullString", std::nullopt, ConvertOutcome::kOutput, "<null>"},
+        SetTextCase{"EmptyStringCopiedWhenNoConversionIsNeeded", "", ConvertOutcome::kNoOutput,
+                    "\"\""},
+        SetTextCase{"FailedConversion", "abc", ConvertOutcome::kFail, "<null>"},
+        SetTextCase{"SurrogatePairJoined", "x\xED\xA0\xBD\xED\xB8\x80y", ConvertOutcome::kOutput,
+                    "\"x\xF0\x9F\x98\x80y\""},
+        SetTextCase{"EmbeddedNulRefused",
+                    "a\xC0\x80"
+                    "b",
+                    ConvertOutcome::kOutput, "<null>"},
+        SetTextCase{"UnpairedHighSurrogateRefused",
+                    "a\xED\xA0\xBD"
+                    "b",
+                    ConvertOutcome::kOutput, "<null>"},
+        SetTextCase{"UnpairedLowSurrogateRefused", "\xED\xB8\x80", ConvertOutcome::kOutput,
+                    "<null>"},
+        SetTextCase{"OverlongThreeByteFormRefused", "a\xE0\x9F\xBF", ConvertOutcome::kOutput,
+                    "<null>"},
+        SetTextCase{"LongOverlongThreeByteFormRefused", std::string(70, 'a') + "\xE0\x80\x80",
+                    ConvertOutcome::kOutput, "<null>"},
+        SetTextCase{"FailedConversionWithAStrayBuffer", "abc", ConvertOutcome::kFailWithOutput,
+                    "<null>"},
+        // Latin-1 or Shift_JIS cannot hold it: the joined copy is ours to free.
+        SetTextCase{"SurrogatePairTheCodeSetCannotHold", "\xED\xA0\xBD\xED\xB8\x80",
+                    ConvertOutcome::kFail, "<null>"},
+        SetTextCase{"SurrogatePairWithAStrayBuffer", "\xED\xA0\xBD\xED\xB8\x80",
+                    ConvertOutcome::kFailWithOutput, "<null>"},
+        SetTextCase{"LongSurrogatePairTheCodeSetCannotHold",
+                    std::string(70, 'a') + "\xED\xA0\xBD\xED\xB8\x80", ConvertOutcome::kFail,
+                    "<null>"},
+        SetTextCase{"LongSurrogatePairJoined", std::string(70, 'a') + "\xED\xA0\xBD\xED\xB8\x80",
+                    ConvertOutcome::kOutput, '"' + std::string(70, 'a') + "\xF0\x9F\x98\x80\""},
+        SetTextCase{"LongTextCopiedWhenNoConversionIsNeeded", repeated("\xE6\x97\xA5\xC3\xA9z", 20),
+                    ConvertOutcome::kNoOutput, '"' + repeated("\xE6\x97\xA5\xC3\xA9z", 20) + '"'},
+        // Shown by its length and ends.
+        SetTextCase{"VeryLongTextJoined", std::string(300, 'a') + "\xED\xA0\xBD\xED\xB8\x80",
+                    ConvertOutcome::kOutput,
+                    "\"aaaaaaaaaaaaaaaa\"...304 bytes...\"aaaaaaaaaaaa\xF0\x9F\x98\x80\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BridgeTest, NullStringNeverReachesTheJvmStringFunctions) {
@@ -496,6 +570,7 @@ INSTANTIATE_TEST_SUITE_P(
     AtTheLimit, JvmLimitTest,
     ::testing::Values(
         LimitCase{"BelowTheLimitNotAsked", "a", kJvmUtfLimit - 3, kLimitUnits, false},
+        LimitCase{"AsciiWholeOneByteUnderTheLimit", "a", kJvmUtfLimit - 1, kLimitUnits - 1, false},
         LimitCase{"FewerBytesThanUnits", "a", kJvmUtfLimit - 2, kLimitUnits - 1, true},
         LimitCase{"ThreeBytesForEveryUnit", "\xE4\xB8\x80", kJvmUtfLimit, kLimitUnits / 3, false},
         LimitCase{"CjkCut", "\xE4\xB8\x80", kJvmUtfLimit, 720000000, true},

@@ -27,10 +27,6 @@ FakeJvm& jvmOf(JNIEnv* env) { return *static_cast<FakeJvm*>(env->functions->rese
 
 namespace {
 
-std::string quoted(const char* text) {
-    return text == nullptr ? "<null>" : '"' + std::string(text) + '"';
-}
-
 jclass JNICALL getObjectClass(JNIEnv* env, jobject object) {
     FakeJvm& jvm = jvmOf(env);
     std::lock_guard<Mutex> lock(jvm.mutex);

@@ -20,9 +20,6 @@ std::set<void*>& agentBuffers() {
 // The agent keeps the texts it returns; this one lives until the next call.
 std::string returnedText;
 
-std::string show(const char* text) {
-    return text == nullptr ? "<null>" : '"' + std::string(text) + '"';
-}
 std::string n(std::int64_t value) { return std::to_string(value); }
 void record(const std::string& entry) { trace().add("agent." + entry); }
 
@@ -47,9 +44,9 @@ void resetScript() {
 }  // namespace jxel::test
 
 using jxel::test::n;
+using jxel::test::quoted;
 using jxel::test::record;
 using jxel::test::script;
-using jxel::test::show;
 
 extern "C" {
 
@@ -82,7 +79,7 @@ char* xelagt_get_string_attribute(xelagt_handle handle, int32_t attribute) {
 }
 
 int32_t xelagt_set_string_attribute(xelagt_handle handle, int32_t attribute, const char* text) {
-    record("set_string " + n(handle) + " " + n(attribute) + " " + show(text));
+    record("set_string " + n(handle) + " " + n(attribute) + " " + quoted(text));
     return script().status;
 }
 
@@ -125,7 +122,7 @@ char* xelagt_get_list_string(xelagt_handle handle, int32_t attribute, int32_t fi
 int32_t xelagt_set_list_string(xelagt_handle handle, int32_t attribute, int32_t first,
                                int32_t second, const char* text) {
     record("set_list_string " + n(handle) + " " + n(attribute) + " " + n(first) + " " + n(second) +
-           " " + show(text));
+           " " + quoted(text));
     return script().status;
 }
 
@@ -148,7 +145,7 @@ void xelagt_prepare_status(xelagt_status* status) {
 }
 
 int32_t xelagt_component_setup(int32_t reserved, const char* component, int32_t flags) {
-    record("component_setup " + n(reserved) + " " + show(component) + " " + n(flags));
+    record("component_setup " + n(reserved) + " " + quoted(component) + " " + n(flags));
     return 0;
 }
 
@@ -163,13 +160,14 @@ int32_t xelagt_get_locale(const xelagt_locale** locale) {
 
 int32_t xelagt_convert_text(int32_t target, int32_t source, char** output, const char* input,
                             xelagt_status*) {
-    record("convert " + n(target) + " " + n(source) + " " + show(input));
+    record("convert " + n(target) + " " + n(source) + " " + quoted(input));
     switch (script().convert) {
         case jxel::test::ConvertOutcome::kFail:
             return script().convertFailure;
         case jxel::test::ConvertOutcome::kNoOutput:
             return 0;
         case jxel::test::ConvertOutcome::kOutput:
+        case jxel::test::ConvertOutcome::kFailWithOutput:
             break;
     }
     const std::string converted = script().convertOutput
@@ -179,11 +177,11 @@ int32_t xelagt_convert_text(int32_t target, int32_t source, char** output, const
     std::lock_guard<jxel::test::Mutex> lock(jxel::test::bufferMutex);
     jxel::test::agentBuffers().insert(*output);
     ++script().liveBuffers;
-    return 0;
+    return script().convert == jxel::test::ConvertOutcome::kOutput ? 0 : script().convertFailure;
 }
 
 void xelagt_release_buffer(void* buffer) {
-    record("release_buffer " + show(static_cast<const char*>(buffer)));
+    record("release_buffer " + quoted(static_cast<const char*>(buffer)));
     if (buffer == nullptr) return;
     {
         std::lock_guard<jxel::test::Mutex> lock(jxel::test::bufferMutex);

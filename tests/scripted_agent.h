@@ -15,9 +15,10 @@
 namespace jxel::test {
 
 enum class ConvertOutcome {
-    kFail,      // a nonzero status, no output
-    kNoOutput,  // success without a text
-    kOutput     // success with `convertOutput(input)` as a new text
+    kFail,           // a nonzero status, no output
+    kNoOutput,       // success without a text
+    kOutput,         // success with `convertOutput(input)` as a new text
+    kFailWithOutput  // a nonzero status, and that text handed out all the same
 };
 
 struct Script {

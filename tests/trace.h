@@ -3,6 +3,7 @@
 #ifndef JXEL_TESTS_TRACE_H
 #define JXEL_TESTS_TRACE_H
 
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,6 +30,18 @@ class Trace {
 };
 
 Trace& trace();
+
+// A text as the trace shows it, in quotes. One longer than 256 bytes shows as
+// its first and last 16 bytes and its length, so that a regression handing
+// gigabytes to the agent or the JVM fails without keeping or printing them.
+inline std::string quoted(const char* text) {
+    if (text == nullptr) return "<null>";
+    constexpr std::size_t kWhole = 256, kEnds = 16;
+    const std::size_t length = std::strlen(text);
+    if (length <= kWhole) return '"' + std::string(text, length) + '"';
+    return '"' + std::string(text, kEnds) + "\"..." + std::to_string(length) + " bytes...\"" +
+           std::string(text + length - kEnds, kEnds) + '"';
+}
 
 }  // namespace jxel::test
 

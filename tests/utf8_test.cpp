@@ -45,7 +45,16 @@ INSTANTIATE_TEST_SUITE_P(
         ClassifyCase{"StrayContinuation", "ab\x80", JavaTextForm::kUnrepresentable},
         ClassifyCase{"TruncatedSequence", "\xE2\x82", JavaTextForm::kUnrepresentable},
         ClassifyCase{"ByteFF", "\xFF", JavaTextForm::kUnrepresentable},
-        ClassifyCase{"OverlongSlash", "\xC0\xAF", JavaTextForm::kUnrepresentable}),
+        ClassifyCase{"OverlongSlash", "\xC0\xAF", JavaTextForm::kUnrepresentable},
+        ClassifyCase{"OverlongThreeByte", "\xE0\x9F\xBF", JavaTextForm::kUnrepresentable},
+        ClassifyCase{"OverlongThreeByteInMidText", std::string(40, 'a') + "\xE0\x80\x80z",
+                     JavaTextForm::kUnrepresentable},
+        ClassifyCase{"OverlongThreeByteInLongText",
+                     std::string(70, 'a') + "\xE0\x9F\xBF" + std::string(70, 'z'),
+                     JavaTextForm::kUnrepresentable},
+        ClassifyCase{"LongTextWithPair",
+                     std::string(70, 'a') + "\xED\xA0\xBD\xED\xB8\x80" + std::string(70, 'z'),
+                     JavaTextForm::kSurrogatePairs}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ToModifiedCase {
@@ -87,6 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
         ToModifiedCase{"OverlongNul", "\xC0\x80", R + R},
         ToModifiedCase{"AboveUnicode", "\xF4\x90\x80\x80", R + R + R + R},
         ToModifiedCase{"OverlongThreeByte", "\xE0\x80\x80", R + R + R},
+        ToModifiedCase{"HighestOverlongThreeByte", "\xE0\x9F\xBF", R + R + R},
+        ToModifiedCase{"OverlongThreeByteInLongText", std::string(70, 'a') + "\xE0\x9F\xBFz",
+                       std::string(70, 'a') + R + R + R + "z"},
         ToModifiedCase{"Latin1Byte", "caf\xE9!", "caf" + R + "!"},
         ToModifiedCase{"InvalidAfterLongAsciiRun", "0123456789abcdef\xFF", "0123456789abcdef" + R}),
     [](const auto& info) { return std::string(info.param.name); });
