@@ -7,13 +7,14 @@
 //
 // Exit status: 0 the agent fits; 1 it does not (one finding a line, each saying
 // what to do); 2 it cannot be loaded at all (with the system's reason).
+#include "agent_check.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "agent_check.h"
 #include "xelagt_operations.h"
 #include "xelagtapi.h"
 
@@ -61,18 +62,21 @@ std::string shown(const char* text) {
 void checkOperations(const Agent& agent, std::vector<Operation>& operations,
                      std::vector<std::string>& findings) {
     std::vector<std::string> missing;
+    std::string named;
     for (Operation& op : operations) {
         op.address = findOperation(agent, op.ordinal, op.name);
         if (op.address != nullptr) continue;
-        const std::string named = std::to_string(op.ordinal) + " " + op.name;
-        missing.push_back(named);
-        findings.push_back("the agent lacks operation " + named + whyMissing(agent, op.name) +
-                           ": JXelAgtbase will not load beside it; deploy an agent that has all " +
-                           std::to_string(operations.size()) + " operations of xelagtapi.h");
+        missing.push_back(std::to_string(op.ordinal) + " " + op.name + whyMissing(agent, op.name));
+        named += (named.empty() ? "" : ", ") + std::to_string(op.ordinal) + " " + op.name;
     }
     std::printf("operations: %zu of %zu, %s\n", operations.size() - missing.size(),
                 operations.size(), kBinding);
-    for (const std::string& named : missing) std::printf("  missing: %s\n", named.c_str());
+    for (const std::string& line : missing) std::printf("  missing: %s\n", line.c_str());
+    if (!missing.empty()) {
+        findings.push_back("the agent lacks " + named +
+                           ": JXelAgtbase will not load beside it; deploy an agent that has all " +
+                           std::to_string(operations.size()) + " operations of xelagtapi.h");
+    }
 }
 
 void reportVersion(const std::vector<Operation>& operations) {
@@ -82,13 +86,13 @@ void reportVersion(const std::vector<Operation>& operations) {
         return;
     }
     const char* text = version();
-    std::printf("version text: %s\n", text != nullptr ? shown(text).c_str() : "none (Java gets \"\")");
+    std::printf("version text: %s\n",
+                text != nullptr ? shown(text).c_str() : "none (Java gets \"\")");
 }
 
 // As the bridge does before each conversion, then one conversion each way of a text
 // every code set holds, releasing each output with the agent's release buffer.
-void checkConversion(const std::vector<Operation>& operations,
-                     std::vector<std::string>& findings) {
+void checkConversion(const std::vector<Operation>& operations, std::vector<std::string>& findings) {
     const auto prepareStatus = OPERATION(operations, PREPARE_STATUS, xelagt_prepare_status);
     const auto componentSetup = OPERATION(operations, COMPONENT_SETUP, xelagt_component_setup);
     const auto getLocale = OPERATION(operations, GET_LOCALE, xelagt_get_locale);
@@ -134,8 +138,8 @@ void checkConversion(const std::vector<Operation>& operations,
         std::printf("conversion: %s %s failed, status %d\n", direction, code.c_str(),
                     static_cast<int>(failed));
         findings.push_back("the agent cannot convert plain ASCII text " + std::string(direction) +
-                           " its " + code + " (status " + std::to_string(failed) + "): " +
-                           consequence + "; check the agent's locale settings");
+                           " its " + code + " (status " + std::to_string(failed) +
+                           "): " + consequence + "; check the agent's locale settings");
     } else {
         const char* returned = back ? back : there ? there : kSample;
         const bool same = std::strcmp(returned, kSample) == 0;
@@ -155,11 +159,12 @@ void checkConversion(const std::vector<Operation>& operations,
 }
 
 int usage(std::FILE* to, int status) {
-    std::fprintf(to,
-                 "usage: jxel-agent-check [AGENT]\n"
-                 "Checks that the agent library JXelAgtbase would load (or the file AGENT) fits it.\n"
-                 "Exit status: 0 it fits, 1 it does not (findings say what to do), 2 it cannot "
-                 "be loaded.\n");
+    std::fprintf(
+        to,
+        "usage: jxel-agent-check [AGENT]\n"
+        "Checks that the agent library JXelAgtbase would load (or the file AGENT) fits it.\n"
+        "Exit status: 0 it fits, 1 it does not (findings say what to do), 2 it cannot "
+        "be loaded.\n");
     return status;
 }
 
@@ -181,6 +186,7 @@ int main(int argc, char** argv) {
     }
     std::printf("agent: %s\n", agent.path.c_str());
     std::vector<std::string> findings;
+    if (!agent.misplaced.empty()) findings.push_back(agent.misplaced);
     std::vector<Operation> operations = operationTable();
     checkOperations(agent, operations, findings);
     checkRuntime(agent, findings);

@@ -13,7 +13,8 @@ using Function = void (*)(void);
 
 struct Agent {
     void* module = nullptr;
-    std::string path;  // the file loaded, as the system names it
+    std::string path;       // the file loaded, as the system names it
+    std::string misplaced;  // a finding: where it was found, the bridge would not find it
 };
 
 // "by name" on Linux, "by ordinal" on Windows: how the bridge binds the operations.

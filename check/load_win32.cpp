@@ -18,8 +18,7 @@ namespace {
 
 // In the ANSI code page, which the console shows.
 std::string narrow(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(size > 1 ? size - 1 : 0, '\0');
     WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
     return out;
@@ -34,11 +33,14 @@ std::wstring wide(const char* text) {
 
 std::string systemMessage(DWORD error) {
     char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string message = text != nullptr ? text : "";
     LocalFree(text);
+    if (const std::size_t insert = message.find("%1"); insert != std::string::npos) {
+        message.replace(insert, 2, "the file");
+    }
     while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) {
         message.pop_back();
     }
@@ -86,18 +88,24 @@ int loadAgent(const char* named, Agent& agent, std::string& reason) {
         file = std::filesystem::absolute(wide(named)).wstring();  // a file, not a name to search
     } else {
         wchar_t found[MAX_PATH];
+        const std::filesystem::path beside =
+            moduleFile(nullptr).parent_path() / L"libxelagtapi.dll";
         if (SearchPathW(bridgeSearchPath().c_str(), L"libxelagtapi.dll", nullptr, MAX_PATH, found,
-                        nullptr) == 0) {
-            const bool beside =
-                std::filesystem::exists(moduleFile(nullptr).parent_path() / L"libxelagtapi.dll");
-            reason = "libxelagtapi.dll is not in the system folders, the current folder or on PATH, "
-                     "where Windows looks for JXelAgtbase.dll's agent" +
-                     std::string(beside ? " (nor beside JXelAgtbase.dll: Windows does not look there)"
-                                        : "") +
-                     "; put the agent's folder on PATH, or name the agent";
+                        nullptr) != 0) {
+            file = found;
+        } else if (std::filesystem::exists(beside)) {
+            // Checked all the same, so that one run tells everything.
+            file = beside.wstring();
+            agent.misplaced =
+                "Windows does not look for libxelagtapi.dll beside JXelAgtbase.dll when Java loads "
+                "it: put the agent's folder on PATH";
+        } else {
+            reason =
+                "libxelagtapi.dll is not in the system folders, the current folder or on PATH, "
+                "where Windows looks for JXelAgtbase.dll's agent: put the agent's folder on PATH, "
+                "or name the agent";
             return -1;
         }
-        file = found;
     }
     const HMODULE module = LoadLibraryW(file.c_str());
     if (module == nullptr) {
@@ -113,7 +121,8 @@ Function findOperation(const Agent& agent, int ordinal, const char*) {
     const FARPROC address = GetProcAddress(static_cast<HMODULE>(agent.module),
                                            MAKEINTRESOURCEA(static_cast<WORD>(ordinal)));
     // An empty slot of the export table can give the module's own address.
-    if (reinterpret_cast<std::uintptr_t>(address) == reinterpret_cast<std::uintptr_t>(agent.module)) {
+    if (reinterpret_cast<std::uintptr_t>(address) ==
+        reinterpret_cast<std::uintptr_t>(agent.module)) {
         return nullptr;
     }
     return reinterpret_cast<Function>(address);
@@ -121,7 +130,7 @@ Function findOperation(const Agent& agent, int ordinal, const char*) {
 
 std::string whyMissing(const Agent& agent, const char* name) {
     if (GetProcAddress(static_cast<HMODULE>(agent.module), name) == nullptr) return "";
-    return " (exported by name at another ordinal; the bridge imports by ordinal)";
+    return " (exported by name only, or at another ordinal: the bridge imports by ordinal)";
 }
 
 void checkRuntime(const Agent& agent, std::vector<std::string>& findings) {
@@ -136,8 +145,9 @@ void checkRuntime(const Agent& agent, std::vector<std::string>& findings) {
     if (readImportedDlls(bridge, imports) != 0) {
         std::printf("C runtime: the agent uses %s; %s\n", runtimeName(agentRuntime).c_str(),
                     fittingBuild(agentRuntime).c_str());
-        findings.push_back("no JXelAgtbase.dll beside this program to compare C runtimes with: run "
-                           "the jxel-agent-check.exe that comes with the JXelAgtbase.dll you deploy");
+        findings.push_back(
+            "no JXelAgtbase.dll beside this program to compare C runtimes with: run "
+            "the jxel-agent-check.exe that comes with the JXelAgtbase.dll you deploy");
         return;
     }
     const std::string bridgeRuntime = cRuntimeOf(imports);
@@ -152,14 +162,16 @@ void checkRuntime(const Agent& agent, std::vector<std::string>& findings) {
                           "from; ";
     const std::string flavour = flavourFor(agentRuntime);
     if (agentRuntime.empty()) {
-        finding += "an agent that links its runtime in (/MT) cannot free them at all, ask for "
-                   "one built with /MD";
+        finding +=
+            "an agent that links its runtime in (/MT) cannot free them at all, ask for "
+            "one built with /MD";
     } else if (flavour.empty()) {
-        finding += "build JXelAgtbase with the agent's compiler and runtime (see \"The C runtime\" "
-                   "in the README)";
+        finding +=
+            "build JXelAgtbase with the agent's compiler and runtime (see \"The C runtime\" "
+            "in the README)";
     } else {
-        finding += "deploy the " + flavour + " build of JXelAgtbase (-DJXEL_WINDOWS_CRT=" +
-                   flavour + ")";
+        finding +=
+            "deploy the " + flavour + " build of JXelAgtbase (-DJXEL_WINDOWS_CRT=" + flavour + ")";
     }
     findings.push_back(finding);
 }

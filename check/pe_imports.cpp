@@ -32,7 +32,8 @@ std::size_t fileOffset(const Image& image, std::size_t sections, std::size_t cou
         const std::size_t header = sections + 40 * i;
         if (!image.has(header, 40)) return 0;
         const std::uint32_t start = image.read(header + 12, 4);
-        const std::uint32_t length = std::max(image.read(header + 8, 4), image.read(header + 16, 4));
+        const std::uint32_t length =
+            std::max(image.read(header + 8, 4), image.read(header + 16, 4));
         if (rva >= start && rva - start < length) return image.read(header + 20, 4) + (rva - start);
     }
     return 0;
@@ -75,9 +76,10 @@ int readImportedDlls(const std::filesystem::path& path, std::vector<std::string>
         const std::uint32_t nameRva = image.read(descriptor + 12, 4);
         if (nameRva == 0) return 0;
         const std::size_t name = fileOffset(image, sections, sectionCount, nameRva);
-        const auto* begin = image.bytes.data() + name;
-        const auto* end = std::find(begin, image.bytes.data() + image.bytes.size(), 0);
-        if (name == 0 || end == image.bytes.data() + image.bytes.size()) return -1;
+        const unsigned char* last = image.bytes.data() + image.bytes.size();
+        const unsigned char* begin = image.bytes.data() + name;
+        const unsigned char* end = std::find(begin, last, 0);
+        if (name == 0 || end == last) return -1;
         dlls.emplace_back(begin, end);
     }
     return -1;  // the table runs off its section
@@ -92,7 +94,8 @@ std::string cRuntimeOf(const std::vector<std::string>& dlls) {
             runtime = "UCRT";
         } else if (name == "ucrtbased.dll") {
             runtime = "debug UCRT";
-        } else if (startsWith(name, "msvcr") && name.size() > 9 && std::isdigit(static_cast<unsigned char>(name[5])) &&
+        } else if (startsWith(name, "msvcr") && name.size() > 9 &&
+                   std::isdigit(static_cast<unsigned char>(name[5])) &&
                    name.compare(name.size() - 4, 4, ".dll") == 0 &&
                    std::all_of(name.begin() + 5, name.end() - 4, [](char c) {
                        return std::isdigit(static_cast<unsigned char>(c)) || c == 'd';
