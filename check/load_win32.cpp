@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "agent_check.h"
@@ -47,10 +46,38 @@ std::string systemMessage(DWORD error) {
     return "error " + std::to_string(error) + (message.empty() ? "" : ", " + message);
 }
 
-std::filesystem::path moduleFile(HMODULE module) {
+std::wstring moduleFile(HMODULE module) {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
     return std::wstring(path, length);
+}
+
+// A file in this program's folder, which is JXelAgtbase.dll's.
+std::wstring besideThisProgram(const wchar_t* name) {
+    const std::wstring program = moduleFile(nullptr);
+    return program.substr(0, program.find_last_of(L"\\/") + 1) + name;
+}
+
+bool exists(const std::wstring& file) {
+    return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The import table of the DLL at `path`; 0, or -1 when it cannot be read.
+int importsOf(const std::wstring& path, std::vector<std::string>& dlls) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER size{};
+    std::vector<unsigned char> bytes;
+    DWORD read = 0;
+    bool whole = GetFileSizeEx(file, &size) && size.QuadPart < (1 << 30);
+    if (whole) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        whole = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                read == bytes.size();
+    }
+    CloseHandle(file);
+    return whole ? readImportedDlls(bytes, dlls) : -1;
 }
 
 // The folders Windows searches for JXelAgtbase.dll's import libxelagtapi.dll, but for
@@ -85,17 +112,19 @@ int loadAgent(const char* named, Agent& agent, std::string& reason) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);  // no message boxes
     std::wstring file;
     if (named != nullptr) {
-        file = std::filesystem::absolute(wide(named)).wstring();  // a file, not a name to search
+        // A file, not a name to search for.
+        wchar_t full[MAX_PATH];
+        const DWORD length = GetFullPathNameW(wide(named).c_str(), MAX_PATH, full, nullptr);
+        file.assign(full, length < MAX_PATH ? length : 0);
     } else {
         wchar_t found[MAX_PATH];
-        const std::filesystem::path beside =
-            moduleFile(nullptr).parent_path() / L"libxelagtapi.dll";
+        const std::wstring beside = besideThisProgram(L"libxelagtapi.dll");
         if (SearchPathW(bridgeSearchPath().c_str(), L"libxelagtapi.dll", nullptr, MAX_PATH, found,
                         nullptr) != 0) {
             file = found;
-        } else if (std::filesystem::exists(beside)) {
+        } else if (exists(beside)) {
             // Checked all the same, so that one run tells everything.
-            file = beside.wstring();
+            file = beside;
             agent.misplaced =
                 "Windows does not look for libxelagtapi.dll beside JXelAgtbase.dll when Java loads "
                 "it: put the agent's folder on PATH";
@@ -113,7 +142,7 @@ int loadAgent(const char* named, Agent& agent, std::string& reason) {
         return -1;
     }
     agent.module = module;
-    agent.path = narrow(moduleFile(module).wstring());
+    agent.path = narrow(moduleFile(module));
     return 0;
 }
 
@@ -135,14 +164,13 @@ std::string whyMissing(const Agent& agent, const char* name) {
 
 void checkRuntime(const Agent& agent, std::vector<std::string>& findings) {
     std::vector<std::string> imports;
-    if (readImportedDlls(moduleFile(static_cast<HMODULE>(agent.module)), imports) != 0) {
+    if (importsOf(moduleFile(static_cast<HMODULE>(agent.module)), imports) != 0) {
         findings.push_back("the agent's import table cannot be read: check that " + agent.path +
                            " is a whole 64-bit DLL");
         return;
     }
     const std::string agentRuntime = cRuntimeOf(imports);
-    const std::filesystem::path bridge = moduleFile(nullptr).parent_path() / L"JXelAgtbase.dll";
-    if (readImportedDlls(bridge, imports) != 0) {
+    if (importsOf(besideThisProgram(L"JXelAgtbase.dll"), imports) != 0) {
         std::printf("C runtime: the agent uses %s; %s\n", runtimeName(agentRuntime).c_str(),
                     fittingBuild(agentRuntime).c_str());
         findings.push_back(

@@ -6,14 +6,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace jxel::check {
 namespace {
 
 struct Image {
-    std::vector<unsigned char> bytes;
+    const std::vector<unsigned char>& bytes;
 
     bool has(std::size_t offset, std::size_t length) const {
         return offset <= bytes.size() && length <= bytes.size() - offset;
@@ -50,10 +48,8 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 }  // namespace
 
-int readImportedDlls(const std::filesystem::path& path, std::vector<std::string>& dlls) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return -1;
-    Image image{{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()}};
+int readImportedDlls(const std::vector<unsigned char>& file, std::vector<std::string>& dlls) {
+    const Image image{file};
     if (!image.has(0, 64) || image.read(0, 2) != 0x5A4D) return -1;  // "MZ"
     const std::size_t pe = image.read(60, 4);
     if (!image.has(pe, 24) || image.read(pe, 4) != 0x4550) return -1;  // "PE\0\0"
