@@ -111,8 +111,15 @@ std::string cRuntimeOf(const std::vector<std::string>& dlls) {
 }
 
 std::string flavourFor(const std::string& runtime) {
-    if (runtime == "UCRT") return "ucrt";
-    if (runtime == "msvcrt.dll") return "msvcrt";
+    // The runtimes JXEL_WINDOWS_CRT offers, by the names cRuntimeOf gives them.
+    static const char* const kFlavours[][2] = {{"UCRT", "ucrt"},
+                                               {"msvcrt.dll", "msvcrt"},
+                                               {"msvcr120.dll", "msvcr120"},
+                                               {"msvcr110.dll", "msvcr110"},
+                                               {"msvcr100.dll", "msvcr100"}};
+    for (const auto& flavour : kFlavours) {
+        if (runtime == flavour[0]) return flavour[1];
+    }
     return "";
 }
 
