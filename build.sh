@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# One entry point for everything: ./build.sh demo | test | bench | windows | sanitize | fuzz | stress
-#   | package [linux|windows]
+# One entry point for everything: ./build.sh demo | test | bench | windows [msvcrt] | sanitize
+#   | fuzz | stress | package [linux|windows]
 # Each command installs what it needs (Debian 12, as root, with apt) and can be run again at no cost.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -62,16 +62,23 @@ cmd_bench() {
     "$ROOT/bench/run.sh" "$ROOT/build-bench"
 }
 
-# Cross-builds the 64-bit Windows DLLs with mingw-w64 and runs their tests under Wine,
-# headless, in a Wine prefix of its own (build/windows/wine).
+# Cross-builds the 64-bit Windows DLLs with mingw-w64 for the Universal C runtime (or, with
+# `windows msvcrt`, for msvcrt.dll into build/windows-msvcrt) and runs their tests under
+# Wine, headless, in a Wine prefix of the build folder's own (build/windows/wine).
 cmd_windows() {
+    local preset=windows
+    case "${1:-ucrt}" in
+        ucrt) ;;
+        msvcrt) preset=windows-msvcrt ;;
+        *) usage ;;
+    esac
     # clang and lld build the test program that links the DLL as Microsoft's compiler would.
     need_packages cmake make openjdk-17-jdk-headless googletest \
-        g++-mingw-w64-x86-64-posix wine64 wine clang lld
-    say "cross-building for 64-bit Windows"
-    configure_and_build windows
+        g++-mingw-w64-x86-64-win32 wine64 wine clang lld
+    say "cross-building for 64-bit Windows ($preset)"
+    configure_and_build "$preset"
     # As tests/windows_wine.cmake.in sets them for CTest.
-    export WINEPREFIX=$ROOT/build/windows/wine WINEDEBUG=-all
+    export WINEPREFIX=$ROOT/build/$preset/wine WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
     unset DISPLAY
     say "starting Wine"
@@ -83,7 +90,7 @@ cmd_windows() {
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot </dev/null >/dev/null 2>&1
     say "running the tests under Wine"
-    ctest --preset windows
+    ctest --preset "$preset"
 }
 
 # The C++ tests under ASan+UBSan and under TSan, the Java tests with the ASan build in
@@ -148,7 +155,7 @@ cmd_package() {
     for platform in "${platforms[@]}"; do
         case "$platform" in
             linux) need_packages cmake g++ make openjdk-17-jdk-headless junit5 ;;
-            windows) need_packages cmake make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-posix ;;
+            windows) need_packages cmake make openjdk-17-jdk-headless junit5 g++-mingw-w64-x86-64-win32 ;;
             *) usage ;;
         esac
     done

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "agent.h"
+#include "lock.h"
 
 namespace xelagt {
 namespace {
@@ -14,7 +15,7 @@ struct Injection {
 };
 
 struct Control {
-    std::mutex mutex;
+    Mutex mutex;
     std::map<int32_t, Injection> injections;  // by operation ordinal; only counts above 0
     int32_t no_output = 0;
     // injections.size(), written under the mutex: every call asks, and most find none
@@ -40,7 +41,7 @@ bool failable(int32_t op) {
 bool take_failure(int32_t op, int32_t* status) noexcept {
     Control& c = control();
     if (c.armed.load() == 0) return false;
-    std::lock_guard<std::mutex> lock(c.mutex);
+    std::lock_guard<Mutex> lock(c.mutex);
     auto it = c.injections.find(op);
     if (it == c.injections.end()) return false;
     *status = it->second.status;
@@ -51,7 +52,7 @@ bool take_failure(int32_t op, int32_t* status) noexcept {
 
 bool take_no_output() noexcept {
     Control& c = control();
-    std::lock_guard<std::mutex> lock(c.mutex);
+    std::lock_guard<Mutex> lock(c.mutex);
     if (c.no_output == 0) return false;
     --c.no_output;
     return true;
@@ -66,7 +67,7 @@ extern "C" {
 XELAGT_EXPORT_NAMED int32_t xelagt_test_fail_next(int32_t op, int32_t count, int32_t status) {
     if (!failable(op) || count < 0) return XELAGT_ERR_BAD_ARGUMENT;
     Control& c = control();
-    std::lock_guard<std::mutex> lock(c.mutex);
+    std::lock_guard<Mutex> lock(c.mutex);
     try {
         if (count == 0) {
             c.injections.erase(op);
@@ -82,13 +83,13 @@ XELAGT_EXPORT_NAMED int32_t xelagt_test_fail_next(int32_t op, int32_t count, int
 
 XELAGT_EXPORT_NAMED int32_t xelagt_test_no_output_next(int32_t count) {
     if (count < 0) return XELAGT_ERR_BAD_ARGUMENT;
-    std::lock_guard<std::mutex> lock(control().mutex);
+    std::lock_guard<Mutex> lock(control().mutex);
     control().no_output = count;
     return XELAGT_OK;
 }
 
 XELAGT_EXPORT_NAMED void xelagt_test_reset_failures(void) {
-    std::lock_guard<std::mutex> lock(control().mutex);
+    std::lock_guard<Mutex> lock(control().mutex);
     control().injections.clear();
     control().armed.store(0);
     control().no_output = 0;

@@ -1,10 +1,20 @@
 // convert.cpp - text conversion and the buffers it hands out.
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
 
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <malloc.h>  // _get_heap_handle
+#include <windows.h>
+#endif
+
 #include "agent.h"
+#include "lock.h"
 
 namespace xelagt {
 namespace {
@@ -12,7 +22,7 @@ namespace {
 // The converted texts handed out and not yet released: release also takes buffers the
 // agent never made, and must count only its own.
 struct Buffers {
-    std::mutex mutex;
+    Mutex mutex;
     std::unordered_set<void*> live;
 };
 
@@ -20,6 +30,22 @@ struct Buffers {
 Buffers& buffers() {
     static Buffers* const instance = new Buffers();
     return *instance;
+}
+
+// Blocks given to release buffer that this DLL's C runtime did not allocate.
+std::atomic<int64_t> foreign_blocks{0};
+
+// Whether free() may take the block. On Windows each C runtime has a heap of its own
+// (msvcrt.dll a private one, the UCRT the process heap), and freeing another runtime's
+// block corrupts a heap: the block must be one of this runtime's heap. HeapValidate gives
+// the answer for any block, where _msize under Wine answers for large blocks of any heap.
+bool allocated_here(void* block) noexcept {
+#if defined(_WIN32)
+    return HeapValidate(reinterpret_cast<HANDLE>(_get_heap_handle()), 0, block) != 0;
+#else
+    (void)block;
+    return true;
+#endif
 }
 
 // Converts, then proves nothing was lost: text converted into a code set other than
@@ -67,7 +93,7 @@ int32_t convert(int32_t target, int32_t source, char** output, const char* input
         return XELAGT_OK;
     }
     try {
-        std::lock_guard<std::mutex> lock(buffers().mutex);
+        std::lock_guard<Mutex> lock(buffers().mutex);
         buffers().live.insert(converted);
     } catch (...) {
         std::free(converted);
@@ -99,14 +125,23 @@ XELAGT_EXPORT void xelagt_release_buffer(void* buffer) {
     if (buffer == nullptr) return;
     {
         // Forgotten before it is freed, so a new buffer at the same address is not.
-        std::lock_guard<std::mutex> lock(buffers().mutex);
+        std::lock_guard<Mutex> lock(buffers().mutex);
         buffers().live.erase(buffer);
+    }
+    // Counted and kept: a leak is what the caller's mistake may cost, not a heap.
+    if (!allocated_here(buffer)) {
+        foreign_blocks.fetch_add(1, std::memory_order_relaxed);
+        return;
     }
     std::free(buffer);
 }
 
+XELAGT_EXPORT_NAMED int64_t xelagt_test_foreign_buffers(void) {
+    return foreign_blocks.load(std::memory_order_relaxed);
+}
+
 XELAGT_EXPORT_NAMED int64_t xelagt_test_live_buffers(void) {
-    std::lock_guard<std::mutex> lock(buffers().mutex);
+    std::lock_guard<Mutex> lock(buffers().mutex);
     return static_cast<int64_t>(buffers().live.size());
 }
 

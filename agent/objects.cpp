@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "agent.h"
+#include "lock.h"
 
 namespace xelagt {
 namespace {
@@ -29,7 +30,7 @@ struct Slot {
 };
 
 struct Table {
-    std::mutex mutex;  // guards everything here and in the objects
+    Mutex mutex;  // guards everything here and in the objects
     std::vector<Slot> slots;
     std::vector<uint32_t> free_slots;  // the last freed is reused first
     int64_t live = 0;
@@ -79,7 +80,7 @@ int32_t with_table(int32_t op, Body body) noexcept {
     if (take_failure(op, &status)) return status;
     try {
         Table& t = table();
-        std::lock_guard<std::mutex> lock(t.mutex);
+        std::lock_guard<Mutex> lock(t.mutex);
         return body(t);
     } catch (...) {
         return XELAGT_ERR_OUT_OF_MEMORY;
@@ -251,13 +252,13 @@ XELAGT_EXPORT int32_t xelagt_set_list_string(xelagt_handle handle, int32_t attri
 }
 
 XELAGT_EXPORT_NAMED int64_t xelagt_test_live_objects(void) {
-    std::lock_guard<std::mutex> lock(table().mutex);
+    std::lock_guard<Mutex> lock(table().mutex);
     return table().live;
 }
 
 XELAGT_EXPORT_NAMED void xelagt_test_free_all(void) {
     Table& t = table();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<Mutex> lock(t.mutex);
     for (size_t i = 0; i < t.slots.size(); ++i) {
         if (t.slots[i].object) free_slot(t, static_cast<uint32_t>(i));
     }

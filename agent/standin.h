@@ -40,7 +40,10 @@
  *                         slot), UNKNOWN_CODESET, CONVERSION (the input is
  *                         not valid in the source or not representable in
  *                         the target code set, see below)
- *  release buffer         frees converted texts, NULL and any malloc'd buffer
+ *  release buffer         frees converted texts, NULL and any malloc'd buffer;
+ *                         on Windows a block that the stand-in's C runtime did
+ *                         not allocate is counted and left alone (see
+ *                         xelagt_test_foreign_buffers)
  */
 #ifndef XELAGT_STANDIN_H
 #define XELAGT_STANDIN_H
@@ -114,6 +117,12 @@ void xelagt_test_reset_failures(void);
 int64_t xelagt_test_live_objects(void);
 /* Number of converted texts handed out and not yet released. */
 int64_t xelagt_test_live_buffers(void);
+/*
+ * Number of blocks given to release buffer that were not the stand-in's C
+ * runtime's (Windows: not of its heap; always 0 elsewhere). Each was left
+ * alone: a DLL on another C runtime handed them over.
+ */
+int64_t xelagt_test_foreign_buffers(void);
 /* Free every live data object (between tests). */
 void xelagt_test_free_all(void);
 /*

@@ -6,6 +6,18 @@
 # documentation (agent/standin.h: statuses, code sets, behaviour).
 if(WIN32)
   set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/archive/README-windows.md.in)
+  # The C runtime the DLLs are built for, as the archive's README names it.
+  set(_jxel_crt_texts
+    "ucrt|the Universal C runtime (`ucrtbase.dll`, through the `api-ms-win-crt-*` DLLs), the runtime of agents built with Visual Studio 2015 or later and `/MD`"
+    "msvcrt|`msvcrt.dll`, the runtime that mingw-w64 builds for by default"
+    "msvcr120|`msvcr120.dll`, the runtime of agents built with Visual Studio 2013 and `/MD`"
+    "msvcr110|`msvcr110.dll`, the runtime of agents built with Visual Studio 2012 and `/MD`"
+    "msvcr100|`msvcr100.dll`, the runtime of agents built with Visual Studio 2010 and `/MD`")
+  foreach(_jxel_text IN LISTS _jxel_crt_texts)
+    if(_jxel_text MATCHES "^${JXEL_WINDOWS_CRT}\\|(.*)$")
+      set(JXEL_ARCHIVE_CRT_TEXT "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
 else()
   set(_jxel_archive_readme ${PROJECT_SOURCE_DIR}/cmake/archive/README-linux.md.in)
 endif()
@@ -27,7 +39,11 @@ set(CPACK_INSTALL_CMAKE_PROJECTS
   "${CMAKE_BINARY_DIR};${PROJECT_NAME};ALL;/" "${CMAKE_BINARY_DIR};${PROJECT_NAME};archive;/")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
+  # The UCRT build is the one shipped; another runtime's zip says which in its name.
   set(CPACK_SYSTEM_NAME windows-x86_64)
+  if(NOT JXEL_WINDOWS_CRT STREQUAL "ucrt")
+    string(APPEND CPACK_SYSTEM_NAME "-${JXEL_WINDOWS_CRT}")
+  endif()
 else()
   set(CPACK_GENERATOR TGZ)
   set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})

@@ -1,13 +1,18 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 (package g++-mingw-w64-x86-64-posix);
+# Cross build for 64-bit Windows with Debian's mingw-w64 (package g++-mingw-w64-x86-64-win32);
 # programs built for Windows run under Wine.
 #   cmake --preset windows    or    cmake -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake ...
+# JXEL_WINDOWS_CRT picks the C runtime of every binary (cmake/JXelWindowsCrt.cmake): ucrt,
+# the default, or msvcrt (cmake --preset windows-msvcrt), msvcr120, msvcr110, msvcr100.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(JXEL_MINGW_TRIPLET x86_64-w64-mingw32)
-# The -posix compilers: std::thread and std::mutex need the winpthread threading model.
-set(CMAKE_C_COMPILER ${JXEL_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${JXEL_MINGW_TRIPLET}-g++-posix)
+# The win32 thread model. The -posix compilers' libstdc++ needs winpthread, and Debian's
+# static winpthread is built for msvcrt.dll: it calls msvcrt's _setjmp, which the UCRT
+# does not export. Nothing here needs POSIX threads: the bridge uses none, the stand-in
+# locks with Windows' own locks (agent/lock.h), the tests start C runtime threads.
+set(CMAKE_C_COMPILER ${JXEL_MINGW_TRIPLET}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${JXEL_MINGW_TRIPLET}-g++-win32)
 set(CMAKE_RC_COMPILER ${JXEL_MINGW_TRIPLET}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${JXEL_MINGW_TRIPLET})
@@ -21,10 +26,26 @@ if(JXEL_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${JXEL_WINE})
 endif()
 
-# The DLLs and programs need nothing beside them but Windows' own DLLs: the GCC
-# runtime, libstdc++ and winpthread are linked in. The C runtime stays the shared
-# msvcrt.dll, the one the compiler targets by default, which every DLL of the
-# build then shares (the agent frees what the bridge allocates).
+# The C runtime, the one DLL every binary of the build shares with the agent, which frees
+# what the bridge allocates. The flags go with every compile and link, the test programs'
+# and GoogleTest's too; try_compile gets the same.
+set(JXEL_WINDOWS_CRT ucrt CACHE STRING "C runtime of the Windows binaries: ucrt, msvcrt, msvcr120, msvcr110 or msvcr100")
+set_property(CACHE JXEL_WINDOWS_CRT PROPERTY STRINGS ucrt msvcrt msvcr120 msvcr110 msvcr100)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES JXEL_WINDOWS_CRT)
+# The flags are set once, when a build folder is first configured.
+if(DEFINED CACHE{JXEL_WINDOWS_CRT_OF_FOLDER} AND NOT JXEL_WINDOWS_CRT STREQUAL JXEL_WINDOWS_CRT_OF_FOLDER)
+  message(FATAL_ERROR "This folder was configured for ${JXEL_WINDOWS_CRT_OF_FOLDER}: configure "
+    "${JXEL_WINDOWS_CRT} in a folder of its own, or again with --fresh")
+endif()
+set(JXEL_WINDOWS_CRT_OF_FOLDER ${JXEL_WINDOWS_CRT} CACHE INTERNAL "")
+include(${CMAKE_CURRENT_LIST_DIR}/JXelWindowsCrt.cmake)
+jxel_windows_crt_flags(${JXEL_WINDOWS_CRT} _jxel_crt_flags)
+list(JOIN _jxel_crt_flags " " _jxel_crt_flags)
+set(CMAKE_C_FLAGS_INIT "${_jxel_crt_flags}")
+set(CMAKE_CXX_FLAGS_INIT "${_jxel_crt_flags}")
+
+# The DLLs and programs need nothing beside them but Windows' own DLLs and the C
+# runtime: the GCC runtime and libstdc++ are linked in.
 # No time stamp and a fixed image base: the same sources give the same DLL.
 set(_jxel_link_flags "-static -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${_jxel_link_flags}")

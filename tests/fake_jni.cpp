@@ -33,14 +33,14 @@ std::string quoted(const char* text) {
 
 jclass JNICALL getObjectClass(JNIEnv* env, jobject object) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("GetObjectClass");
     return reinterpret_cast<jclass>(jvm.object(object)->clazz);
 }
 
 jfieldID lookUp(JNIEnv* env, jclass clazz, const char* name, const char* signature, bool isStatic) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call(std::string(isStatic ? "GetStaticFieldID " : "GetFieldID ") + name + " " + signature);
     FakeField* field = reinterpret_cast<FakeClass*>(clazz)->find(name, signature, isStatic);
     if (field == nullptr) jvm.raise("java/lang/NoSuchFieldError");
@@ -65,28 +65,28 @@ std::optional<std::string> textOf(jobject value) {
 
 void JNICALL setObjectField(JNIEnv* env, jobject object, jfieldID id, jobject value) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("SetObjectField " + fieldOf(id)->name);
     jvm.object(object)->strings[fieldOf(id)] = textOf(value);
 }
 
 void JNICALL setStaticObjectField(JNIEnv* env, jclass clazz, jfieldID id, jobject value) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("SetStaticObjectField " + fieldOf(id)->name);
     reinterpret_cast<FakeClass*>(clazz)->staticStrings[fieldOf(id)] = textOf(value);
 }
 
 void JNICALL setLongFieldJni(JNIEnv* env, jobject object, jfieldID id, jlong value) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("SetLongField " + fieldOf(id)->name + " " + std::to_string(value));
     jvm.object(object)->longs[fieldOf(id)] = value;
 }
 
 jstring JNICALL newStringUtf(JNIEnv* env, const char* utf) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("NewStringUTF " + quoted(utf));
     if (utf != nullptr && !isValidModifiedUtf8(utf)) {
         jvm.violations_.push_back("NewStringUTF given invalid modified UTF-8: " + quoted(utf));
@@ -103,7 +103,7 @@ jstring JNICALL newStringUtf(JNIEnv* env, const char* utf) {
 
 const char* JNICALL getStringUtfChars(JNIEnv* env, jstring string, jboolean* isCopy) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("GetStringUTFChars");
     if (jvm.failGetStringUtfChars > 0) {
         --jvm.failGetStringUtfChars;
@@ -119,7 +119,7 @@ const char* JNICALL getStringUtfChars(JNIEnv* env, jstring string, jboolean* isC
 
 jsize JNICALL getStringLength(JNIEnv* env, jstring string) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("GetStringLength");
     const FakeString* fake = reinterpret_cast<FakeString*>(string);
     if (fake->outside != nullptr) return fake->utf16Length;
@@ -130,7 +130,7 @@ jsize JNICALL getStringLength(JNIEnv* env, jstring string) {
 
 void JNICALL releaseStringUtfChars(JNIEnv* env, jstring string, const char* chars) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call("ReleaseStringUTFChars", /*exceptionSafe=*/true);
     --jvm.unreleasedChars_;
     if (chars != reinterpret_cast<FakeString*>(string)->outside)
@@ -139,20 +139,20 @@ void JNICALL releaseStringUtfChars(JNIEnv* env, jstring string, const char* char
 
 jboolean JNICALL exceptionCheck(JNIEnv* env) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     return jvm.pendingException() ? JNI_TRUE : JNI_FALSE;
 }
 
 jclass JNICALL findClass(JNIEnv* env, const char* name) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     jvm.call(std::string("FindClass ") + name);
     return reinterpret_cast<jclass>(jvm.defineClass(name, {}));
 }
 
 jint JNICALL throwNew(JNIEnv* env, jclass clazz, const char* message) {
     FakeJvm& jvm = jvmOf(env);
-    std::lock_guard<std::mutex> lock(jvm.mutex);
+    std::lock_guard<Mutex> lock(jvm.mutex);
     const std::string name = reinterpret_cast<FakeClass*>(clazz)->name;
     jvm.call("ThrowNew " + name + " " + quoted(message));
     jvm.raise(name);

@@ -11,6 +11,8 @@
 #include <deque>
 #include <map>
 #include <mutex>
+
+#include "threads.h"
 #include <optional>
 #include <set>
 #include <string>
@@ -94,7 +96,7 @@ class FakeJvm {
     void call(const std::string& entry, bool exceptionSafe = false);
     void raise(const std::string& exceptionClass) { pending_ = exceptionClass; }
     FakeObject* object(jobject handle) { return reinterpret_cast<FakeObject*>(handle); }
-    std::mutex mutex;
+    Mutex mutex;
     std::deque<FakeString> strings;
     std::vector<std::string> violations_;
     int unreleasedChars_ = 0;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+
+#include "threads.h"
 #include <set>
 
 #include "trace.h"
@@ -11,7 +13,7 @@ namespace jxel::test {
 
 namespace {
 
-std::mutex bufferMutex;
+Mutex bufferMutex;
 std::set<void*>& agentBuffers() {
     static std::set<void*> buffers;
     return buffers;
@@ -175,7 +177,7 @@ int32_t xelagt_convert_text(int32_t target, int32_t source, char** output, const
                                       ? script().convertOutput(target, input)
                                       : "<" + std::to_string(target) + ">" + input;
     *output = strdup(converted.c_str());
-    std::lock_guard<std::mutex> lock(jxel::test::bufferMutex);
+    std::lock_guard<jxel::test::Mutex> lock(jxel::test::bufferMutex);
     jxel::test::agentBuffers().insert(*output);
     ++script().liveBuffers;
     return 0;
@@ -185,7 +187,7 @@ void xelagt_release_buffer(void* buffer) {
     record("release_buffer " + show(static_cast<const char*>(buffer)));
     if (buffer == nullptr) return;
     {
-        std::lock_guard<std::mutex> lock(jxel::test::bufferMutex);
+        std::lock_guard<jxel::test::Mutex> lock(jxel::test::bufferMutex);
         if (jxel::test::agentBuffers().erase(buffer) == 1) --script().liveBuffers;
     }
     std::free(buffer);

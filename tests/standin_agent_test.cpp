@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "standin.h"
+#include "threads.h"
 #include "xelagt_operations.h"
 
 namespace {
@@ -184,7 +185,7 @@ TEST_F(AgentTest, ReturnedTextOutlivesItsObject) {
     // Another thread's texts live in its own buffer.
     xelagt_handle other = make();
     xelagt_set_string_attribute(other, 1, "other");
-    std::thread([other] { EXPECT_STREQ(xelagt_get_string_attribute(other, 1), "other"); }).join();
+    jxel::test::Thread([other] { EXPECT_STREQ(xelagt_get_string_attribute(other, 1), "other"); }).join();
     EXPECT_STREQ(t, "kept by the caller");
 }
 
@@ -486,7 +487,7 @@ TEST(AgentStartupTest, CodeSetComesFromTheEnvironment) {
 
 TEST_F(AgentTest, ThreadsOnOwnObjects) {
     std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
+    std::vector<jxel::test::Thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &wrong] {
             for (int i = 0; i < 500; ++i) {
@@ -524,7 +525,7 @@ TEST_F(AgentTest, ThreadsOnSharedObjects) {
     std::atomic<int> wrong{0};
     std::vector<std::vector<int32_t>> indices(4);
     std::atomic<bool> go{false};  // start together, so the calls overlap
-    std::vector<std::thread> threads;
+    std::vector<jxel::test::Thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, shared, &wrong, &indices, &go] {
             while (!go) std::this_thread::yield();
@@ -552,7 +553,7 @@ TEST_F(AgentTest, ObjectFreedWhileOthersUseIt) {
         xelagt_handle h = make();
         xelagt_set_string_attribute(h, 1, "intact");
         std::atomic<int> freed{0}, wrong{0}, ready{0};
-        std::vector<std::thread> threads;
+        std::vector<jxel::test::Thread> threads;
         for (int t = 0; t < 3; ++t) {
             threads.emplace_back([h, &freed, &wrong, &ready] {
                 for (++ready; ready < 3;) std::this_thread::yield();

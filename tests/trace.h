@@ -4,6 +4,8 @@
 #define JXEL_TESTS_TRACE_H
 
 #include <mutex>
+
+#include "threads.h"
 #include <string>
 #include <vector>
 
@@ -12,17 +14,17 @@ namespace jxel::test {
 class Trace {
   public:
     void add(std::string entry) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         entries_.push_back(std::move(entry));
     }
     std::vector<std::string> take() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         return std::move(entries_);
     }
     void clear() { take(); }
 
   private:
-    std::mutex mutex_;
+    Mutex mutex_;
     std::vector<std::string> entries_;
 };
 

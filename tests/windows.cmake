@@ -18,11 +18,16 @@ add_compile_definitions(JXEL_BUILDING_LIBRARY)
 
 # Import and export tables, C runtime, version resources, revision text.
 include(JXelOperations)  # JXEL_OPERATIONS_DIR: the generated .def
+# The Java stand-in's natives and the load test are on the build's C runtime too.
+set(other_binaries $<TARGET_FILE:windows_load_test>)
+if(TARGET jxelstandin)
+  list(APPEND other_binaries $<TARGET_FILE:jxelstandin>)
+endif()
 add_test(NAME windows_binaries
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows_check_binaries.sh
           ${CMAKE_OBJDUMP} ${CMAKE_RC_COMPILER} $<TARGET_FILE:JXelAgtbase> $<TARGET_FILE:xelagtapi>
           ${JXEL_OPERATIONS_DIR}/xelagtapi.def ${CMAKE_CURRENT_SOURCE_DIR}/exported_symbols_windows.txt
-          ${PROJECT_VERSION})
+          ${PROJECT_VERSION} ${JXEL_WINDOWS_CRT} ${other_binaries})
 
 # BuildDate as asctime writes it, from SOURCE_DATE_EPOCH: a day below 10 is padded
 # with a blank, the others are left alone.
@@ -74,3 +79,18 @@ add_test(NAME windows_thread_exit_heap COMMAND windows_load_test --gtest_filter=
 set_tests_properties(windows_thread_exit_heap PROPERTIES
   ENVIRONMENT "WINEDEBUG=-all,warn+heap,err+heap"
   FAIL_REGULAR_EXPRESSION "warn:heap;err:heap;Running 0 tests")
+
+# The mismatched pair: a copy of the bridge in other-crt/, beside the stand-in built for the
+# other C runtime (xelagt_other_crt_agent). Every block that the bridge hands that agent
+# must arrive foreign to its runtime: the check that the suite relies on can fail.
+set(other_crt_bridge ${CMAKE_BINARY_DIR}/other-crt/JXelAgtbase.dll)
+add_custom_command(OUTPUT ${other_crt_bridge}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:JXelAgtbase> ${other_crt_bridge}
+  DEPENDS JXelAgtbase COMMENT "The bridge beside the agent on the other C runtime" VERBATIM)
+add_custom_target(jxel_mismatched_pair ALL DEPENDS ${other_crt_bridge})
+add_dependencies(jxel_mismatched_pair xelagt_other_crt_agent)
+add_dependencies(windows_load_test jxel_mismatched_pair)
+add_test(NAME windows_mismatched_runtimes
+  COMMAND windows_load_test --gtest_filter=WindowsLoad.*:WindowsRuntime.*)
+set_tests_properties(windows_mismatched_runtimes PROPERTIES
+  ENVIRONMENT JXEL_TEST_AGENT_RUNTIME=other PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 4 tests")

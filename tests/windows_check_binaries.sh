@@ -6,15 +6,19 @@
 #    functions under both the GNU and the MSVC C++ names), nothing by ordinal
 #    alone;
 #  - the stand-in exports the operations at those ordinals without names;
-#  - neither imports anything but KERNEL32, the C runtime (the same one for
-#    both: the agent frees what the bridge allocates) and, for the bridge,
+#  - neither imports anything but KERNEL32, the C runtime and, for the bridge,
 #    libxelagtapi.dll;
+#  - both, and the OTHER DLLs, use one C runtime, the build's CRT (ucrt:
+#    api-ms-win-crt-* and no msvcrt.dll; msvcrt; msvcr120...): the agent frees
+#    what the bridge allocates;
 #  - both carry a version resource with an empty Comments and a BuildDate
 #    as asctime writes it; the bridge keeps its revision text.
-# Usage: windows_check_binaries.sh OBJDUMP WINDRES BRIDGE AGENT DEF EXPORTS VERSION
+# Usage: windows_check_binaries.sh OBJDUMP WINDRES BRIDGE AGENT DEF EXPORTS VERSION CRT [OTHER...]
 set -euo pipefail
-[ $# -eq 7 ] || { sed -n '2,14p' "$0"; exit 2; }
-objdump=$1 windres=$2 bridge=$3 agent=$4 def=$5 exports=$6 version=$7
+[ $# -ge 8 ] || { sed -n '2,17p' "$0"; exit 2; }
+objdump=$1 windres=$2 bridge=$3 agent=$4 def=$5 exports=$6 version=$7 crt=$8
+shift 8
+others=("$@")
 
 failures=0
 fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
@@ -53,8 +57,13 @@ export_ordinals() {
         on { sub(/.*\+base\[ */, ""); sub(/\].*/, ""); print }' | sort -n
 }
 # The C runtime and KERNEL32 are the only system DLLs allowed.
-foreign_dlls() { grep -viE '^(kernel32\.dll|msvcrt\.dll|api-ms-win-crt-[a-z0-9-]+\.dll)$' || true; }
-crt_dlls() { grep -iE '^(msvcrt\.dll|api-ms-win-crt-[a-z0-9-]+\.dll)$' || true; }
+crt_pattern='msvcrt\.dll|msvcr1[0-2]0\.dll|ucrtbase\.dll|api-ms-win-crt-[a-z0-9-]+\.dll'
+foreign_dlls() { grep -viE "^(kernel32\.dll|$crt_pattern)\$" || true; }
+# The C runtimes that a list of DLL names reaches, one a line: ucrt, msvcrt, msvcr120...
+crt_families() {
+    grep -iE "^($crt_pattern)\$" | tr 'A-Z' 'a-z' |
+        sed -E 's/^(api-ms-win-crt-.*|ucrtbase\.dll)$/ucrt/; s/\.dll$//' | sort -u || true
+}
 
 def_ordinals=$(sed -n 's/^[[:space:]]*[A-Za-z_][A-Za-z0-9_]*[[:space:]]*@\([0-9][0-9]*\)[[:space:]][[:space:]]*NONAME.*$/\1/p' "$def" | sort -n)
 def_entries=$(grep -cE '^[[:space:]]*[A-Za-z_][A-Za-z0-9_]*[[:space:]]*@[0-9]+' "$def" || true)
@@ -95,11 +104,19 @@ agent_dlls=$(imports "$agent" | dll_names)
 extra=$(printf '%s\n' "$agent_dlls" | foreign_dlls)
 [ -z "$extra" ] && ok "stand-in imports only from: $(echo $agent_dlls)" ||
     fail "stand-in imports from $(echo $extra)"
-bridge_crt=$(printf '%s\n' "$bridge_dlls" | crt_dlls)
-agent_crt=$(printf '%s\n' "$agent_dlls" | crt_dlls)
-[ -n "$bridge_crt" ] && [ "$bridge_crt" = "$agent_crt" ] &&
-    ok "both DLLs use the C runtime $(echo $bridge_crt)" ||
-    fail "C runtimes differ: bridge $(echo $bridge_crt), stand-in $(echo $agent_crt)"
+
+# ---- One C runtime, the build's ----
+for dll in "$bridge" "$agent" "${others[@]}"; do
+    families=$(imports "$dll" | dll_names | crt_families)
+    [ "$families" = "$crt" ] && ok "$(basename "$dll") uses the C runtime $crt only" ||
+        fail "$(basename "$dll") uses the C runtimes '$(echo $families)', not $crt alone"
+done
+if [ "$crt" = ucrt ]; then
+    msvcrt_users=$(for dll in "$bridge" "$agent" "${others[@]}"; do
+        imports "$dll" | dll_names | grep -qix 'msvcrt.dll' && basename "$dll"; done || true)
+    [ -z "$msvcrt_users" ] && ok "none of them imports msvcrt.dll" ||
+        fail "msvcrt.dll imported by $(echo $msvcrt_users)"
+fi
 
 # ---- Version resources ----
 weekday='(Sun|Mon|Tue|Wed|Thu|Fri|Sat)'

@@ -2,6 +2,9 @@
 // natives and conversion functions found by name, calling the real stand-in
 // libxelagtapi.dll through the ordinals it imports. Text goes through a code
 // page that is not UTF-8, so a mix-up of code sets shows.
+//
+// With JXEL_TEST_AGENT_RUNTIME=other the program loads the pair in ..\other-crt
+// instead: a copy of the bridge and the stand-in built for the other C runtime.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <gtest/gtest.h>
@@ -9,16 +12,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fake_jni.h"
 #include "natives.h"
 #include "standin.h"
+#include "threads.h"
 #include "windows_load_test_tables.h"
 #include "xelagt_operations.h"
 
@@ -47,6 +51,20 @@ Function as(FARPROC address) {
 
 std::string lastError() { return "GetLastError " + std::to_string(GetLastError()); }
 
+// Whether the agent beside the bridge is on the other C runtime than the build's.
+bool otherRuntime() {
+    const char* setting = std::getenv("JXEL_TEST_AGENT_RUNTIME");
+    return setting != nullptr && std::strcmp(setting, "other") == 0;
+}
+
+// The bridge of the mismatched pair, found from this program's folder (bin\).
+std::wstring otherRuntimeBridge() {
+    wchar_t program[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const std::wstring folder(program, std::wcsrchr(program, L'\\'));
+    return folder + L"\\..\\other-crt\\JXelAgtbase.dll";
+}
+
 // The bridge and the agent it brought in, loaded once for the process.
 struct Loaded {
     HMODULE bridge = nullptr;
@@ -58,7 +76,10 @@ struct Loaded {
 const Loaded& loaded() {
     static const Loaded instance = [] {
         Loaded l;
-        l.bridge = LoadLibraryW(L"JXelAgtbase.dll");
+        // The agent then comes from the bridge's folder before this program's.
+        l.bridge = otherRuntime() ? LoadLibraryExW(otherRuntimeBridge().c_str(), nullptr,
+                                                   LOAD_WITH_ALTERED_SEARCH_PATH)
+                                  : LoadLibraryW(L"JXelAgtbase.dll");
         if (l.bridge == nullptr) {
             l.failure = "LoadLibrary(JXelAgtbase.dll): " + lastError();
             return l;
@@ -174,6 +195,10 @@ class WindowsCodePage : public ::testing::Test {
         if (liveBuffers != nullptr) {
             EXPECT_EQ(liveBuffers(), 0) << "converted texts not released";
         }
+        auto foreignBuffers = agentFunction<decltype(&xelagt_test_foreign_buffers)>(
+            "xelagt_test_foreign_buffers");
+        ASSERT_NE(foreignBuffers, nullptr);
+        EXPECT_EQ(foreignBuffers(), 0) << "blocks of another C runtime released";
         EXPECT_EQ(jvm.violations(), std::vector<std::string>{});
         if (setCodeset != nullptr) setCodeset(loaded().codesetAtLoad);
     }
@@ -257,8 +282,8 @@ TEST_F(WindowsCodePage, ConversionFunctionsByTheirCxxNames) {
 }
 
 // With nothing to convert the bridge hands out a malloc'd copy, which the
-// agent frees: both DLLs use the one C runtime, msvcrt.dll (windows_binaries
-// checks the imports).
+// agent frees: both DLLs use the one C runtime (windows_binaries checks the
+// imports, TearDown that the agent owned the block).
 TEST_F(WindowsCodePage, UnconvertedTextIsACopyTheAgentFrees) {
     ASSERT_EQ(setCodeset(XELAGT_CODESET_UTF8), XELAGT_OK);
     auto fromUtf = bridgeFunction<char* (*)(const char*)>("_Z20convertStringFromUTFPKc");
@@ -301,8 +326,8 @@ DWORD WINAPI takeAgentTexts(void*) {
 }
 
 // A thread that took texts from the agent and ends must leave the heap as it
-// found it, be it a plain Windows thread (as the JVM makes them) or one of
-// std::thread: windows_thread_exit_heap runs this under Wine's heap checks,
+// found it, be it a plain Windows thread (as the JVM makes them) or one the C
+// runtime started: windows_thread_exit_heap runs this under Wine's heap checks,
 // which report any free of freed memory.
 TEST(WindowsThreadExit, ThreadsThatTookAgentTextsEndCleanly) {
     ASSERT_EQ(loaded().failure, "");
@@ -312,13 +337,61 @@ TEST(WindowsThreadExit, ThreadsThatTookAgentTextsEndCleanly) {
             thread = CreateThread(nullptr, 0, takeAgentTexts, nullptr, 0, nullptr);
             ASSERT_NE(thread, nullptr) << lastError();
         }
-        std::vector<std::thread> standard;
-        for (int t = 0; t < 4; ++t) standard.emplace_back(takeAgentTexts, nullptr);
-        for (std::thread& thread : standard) thread.join();
+        std::vector<Thread> started;
+        for (int t = 0; t < 4; ++t) started.emplace_back([] { takeAgentTexts(nullptr); });
+        for (Thread& thread : started) thread.join();
         ASSERT_EQ(WaitForMultipleObjects(4, plain, TRUE, 60000), WAIT_OBJECT_0);
         for (HANDLE thread : plain) CloseHandle(thread);
     }
     EXPECT_EQ(g_wrongTexts, 0);
+}
+
+// ---- The C runtime ----
+
+// Under UTF-8 the bridge converts nothing: convertStringFromUTF and the setters hand the
+// agent copies of the bridge's own, which the agent frees in its C runtime. The stand-in
+// counts each block that is not of its runtime's heap, and leaves it alone. Beside the
+// agent of the other runtime (JXEL_TEST_AGENT_RUNTIME=other), every block is foreign.
+TEST(WindowsRuntime, BlocksTheBridgeHandsOverAreTheAgentRuntimes) {
+    ASSERT_EQ(loaded().failure, "");
+    auto setCodeset = agentFunction<decltype(&xelagt_test_set_codeset)>("xelagt_test_set_codeset");
+    auto foreignBuffers =
+        agentFunction<decltype(&xelagt_test_foreign_buffers)>("xelagt_test_foreign_buffers");
+    auto releaseBuffer = agentOperation<decltype(&xelagt_release_buffer)>(XELAGT_OP_RELEASE_BUFFER);
+    auto fromUtf = bridgeFunction<char* (*)(const char*)>("_Z20convertStringFromUTFPKc");
+    auto create = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataCreate);
+    auto set = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString);
+    auto dataFree = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataFree);
+    auto version = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelVersion);
+    ASSERT_TRUE(setCodeset && foreignBuffers && releaseBuffer && fromUtf && create && set &&
+                dataFree && version);
+    ASSERT_EQ(setCodeset(XELAGT_CODESET_UTF8), XELAGT_OK);
+    const int64_t before = foreignBuffers();
+
+    // Small blocks, and large ones that a heap keeps apart from the others.
+    const std::string texts[] = {"a", kGrusseUtf8, kNihongoUtf8, std::string(100000, 'x'),
+                                 std::string(3 << 20, 'y')};
+    for (const std::string& text : texts) {
+        char* copy = fromUtf(text.c_str());
+        ASSERT_NE(copy, nullptr);
+        releaseBuffer(copy);
+    }
+    FakeJvm jvm;
+    jobject self = jvm.newObject(jvm.objectClass());
+    ASSERT_EQ(create(jvm.env(), self, 1), XELAGT_OK);
+    const jlong handle = jvm.longField(self, "myXelReference");
+    EXPECT_EQ(set(jvm.env(), self, handle, 1, jvm.newString(kGrusseUtf8)), XELAGT_OK);
+    EXPECT_EQ(dataFree(jvm.env(), self, handle), XELAGT_OK);
+    // Text the agent hands out works whatever the runtimes.
+    EXPECT_EQ(version(jvm.env(), jvm.asClass(jvm.objectClass())), 0);
+    EXPECT_EQ(jvm.staticStringField(jvm.objectClass(), "ourVersion"), XELAGT_STANDIN_VERSION_TEXT);
+
+    const int64_t blocks = static_cast<int64_t>(std::size(texts)) + 1;
+    const int64_t foreign = foreignBuffers() - before;
+    std::printf("blocks the agent did not allocate: %lld of %lld\n",
+                static_cast<long long>(foreign), static_cast<long long>(blocks));
+    EXPECT_EQ(foreign, otherRuntime() ? blocks : 0);
+    setCodeset(loaded().codesetAtLoad);
 }
 
 // ---- Start-up ----

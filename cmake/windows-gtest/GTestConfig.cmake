@@ -9,6 +9,12 @@ if(NOT TARGET GTest::gtest_main)
   endif()
   set(BUILD_GMOCK OFF CACHE BOOL "")
   set(INSTALL_GTEST OFF CACHE BOOL "")
+  # Our custom port header (include/gtest/internal/custom/) before the sources' own, for
+  # GoogleTest itself (the folder's include path, which add_subdirectory inherits) and for
+  # the tests (an -I comes before the -isystem of GoogleTest's headers).
+  set(jxel_gtest_custom_dir ${CMAKE_CURRENT_LIST_DIR}/include)
+  include_directories(BEFORE ${jxel_gtest_custom_dir})
   add_subdirectory(${JXEL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  target_include_directories(gtest BEFORE INTERFACE ${jxel_gtest_custom_dir})
 endif()
 set(GTest_FOUND TRUE)
