@@ -191,12 +191,12 @@ void checkRuntime(const Agent& agent, std::vector<std::string>& findings) {
     const std::string flavour = flavourFor(agentRuntime);
     if (agentRuntime.empty()) {
         finding +=
-            "an agent that links its runtime in (/MT) cannot free them at all, ask for "
-            "one built with /MD";
+            "no build of JXelAgtbase shares a runtime linked into the agent (/MT): ask for an "
+            "agent built with /MD (\"The C runtime\" in the README says why ucrt is the nearest)";
     } else if (flavour.empty()) {
         finding +=
-            "build JXelAgtbase with the agent's compiler and runtime (see \"The C runtime\" "
-            "in the README)";
+            "build JXelAgtbase with the agent's compiler and runtime (\"The C runtime\" in the "
+            "README)";
     } else {
         finding +=
             "deploy the " + flavour + " build of JXelAgtbase (-DJXEL_WINDOWS_CRT=" + flavour + ")";
