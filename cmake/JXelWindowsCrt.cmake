@@ -6,9 +6,10 @@
 #   msvcr120, msvcr110, msvcr100
 #              the runtimes of Visual Studio 2013, 2012 and 2010 (/MD)
 #
-# mingw-w64 ships an import library for each; the compiler's specs name the one it links
-# (-lmsvcrt). A flavour other than msvcrt gets a copy of those specs with that library
-# replaced, and the macros that make the mingw-w64 headers declare that runtime's functions.
+# mingw-w64 ships an import library for each; the rules of the compiler driver (what
+# -dumpspecs prints) name the one it links, -lmsvcrt. Each flavour gets a copy of those
+# rules that links its own library, and the macros that make the mingw-w64 headers declare
+# that runtime's functions.
 include_guard(GLOBAL)
 
 set(JXEL_WINDOWS_CRTS ucrt msvcrt msvcr120 msvcr110 msvcr100)
@@ -22,13 +23,13 @@ function(jxel_windows_crt_flags crt out)
     message(FATAL_ERROR "JXEL_WINDOWS_CRT is \"${crt}\"; one of ${JXEL_WINDOWS_CRTS} is expected")
   endif()
   execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpspecs
-    OUTPUT_VARIABLE specs RESULT_VARIABLE failed ERROR_VARIABLE error)
-  if(failed OR NOT specs MATCHES "-lmsvcrt ")
-    message(FATAL_ERROR "${CMAKE_C_COMPILER} -dumpspecs gave no specs that link -lmsvcrt: ${error}")
+    OUTPUT_VARIABLE rules RESULT_VARIABLE failed ERROR_VARIABLE error)
+  if(failed OR NOT rules MATCHES "-lmsvcrt ")
+    message(FATAL_ERROR "${CMAKE_C_COMPILER} gave no driver rules that link -lmsvcrt: ${error}")
   endif()
-  string(REPLACE "-lmsvcrt " "-l${crt} " specs "${specs}")
-  set(file ${CMAKE_BINARY_DIR}/jxel-crt/${crt}.specs)
-  file(WRITE ${file}.new "${specs}")
+  string(REPLACE "-lmsvcrt " "-l${crt} " rules "${rules}")
+  set(file ${CMAKE_BINARY_DIR}/jxel-crt/${crt}.rules)
+  file(WRITE ${file}.new "${rules}")
   file(COPY_FILE ${file}.new ${file} ONLY_IF_DIFFERENT)
   file(REMOVE ${file}.new)
   # The headers take _UCRT for the UCRT and __MSVCRT_VERSION__ for the numbered runtimes.

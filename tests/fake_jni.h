@@ -11,12 +11,12 @@
 #include <deque>
 #include <map>
 #include <mutex>
-
-#include "threads.h"
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "threads.h"
 
 namespace jxel::test {
 

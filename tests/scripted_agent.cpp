@@ -3,10 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-
-#include "threads.h"
 #include <set>
 
+#include "threads.h"
 #include "trace.h"
 
 namespace jxel::test {

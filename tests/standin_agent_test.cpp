@@ -185,7 +185,9 @@ TEST_F(AgentTest, ReturnedTextOutlivesItsObject) {
     // Another thread's texts live in its own buffer.
     xelagt_handle other = make();
     xelagt_set_string_attribute(other, 1, "other");
-    jxel::test::Thread([other] { EXPECT_STREQ(xelagt_get_string_attribute(other, 1), "other"); }).join();
+    jxel::test::Thread([other] {
+        EXPECT_STREQ(xelagt_get_string_attribute(other, 1), "other");
+    }).join();
     EXPECT_STREQ(t, "kept by the caller");
 }
 

@@ -4,10 +4,10 @@
 #define JXEL_TESTS_TRACE_H
 
 #include <mutex>
-
-#include "threads.h"
 #include <string>
 #include <vector>
+
+#include "threads.h"
 
 namespace jxel::test {
 

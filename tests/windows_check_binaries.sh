@@ -8,9 +8,9 @@
 #  - the stand-in exports the operations at those ordinals without names;
 #  - neither imports anything but KERNEL32, the C runtime and, for the bridge,
 #    libxelagtapi.dll;
-#  - both, and the OTHER DLLs, use one C runtime, the build's CRT (ucrt:
-#    api-ms-win-crt-* and no msvcrt.dll; msvcrt; msvcr120...): the agent frees
-#    what the bridge allocates;
+#  - both, and the OTHER DLLs, use one C runtime alone, the build's CRT (ucrt:
+#    api-ms-win-crt-*, no msvcrt.dll; msvcrt; msvcr120...; any: whichever the
+#    bridge uses): the agent frees what the bridge allocates;
 #  - both carry a version resource with an empty Comments and a BuildDate
 #    as asctime writes it; the bridge keeps its revision text.
 # Usage: windows_check_binaries.sh OBJDUMP WINDRES BRIDGE AGENT DEF EXPORTS VERSION CRT [OTHER...]
@@ -106,17 +106,12 @@ extra=$(printf '%s\n' "$agent_dlls" | foreign_dlls)
     fail "stand-in imports from $(echo $extra)"
 
 # ---- One C runtime, the build's ----
+[ "$crt" = any ] && crt=$(imports "$bridge" | dll_names | crt_families)
 for dll in "$bridge" "$agent" "${others[@]}"; do
     families=$(imports "$dll" | dll_names | crt_families)
     [ "$families" = "$crt" ] && ok "$(basename "$dll") uses the C runtime $crt only" ||
         fail "$(basename "$dll") uses the C runtimes '$(echo $families)', not $crt alone"
 done
-if [ "$crt" = ucrt ]; then
-    msvcrt_users=$(for dll in "$bridge" "$agent" "${others[@]}"; do
-        imports "$dll" | dll_names | grep -qix 'msvcrt.dll' && basename "$dll"; done || true)
-    [ -z "$msvcrt_users" ] && ok "none of them imports msvcrt.dll" ||
-        fail "msvcrt.dll imported by $(echo $msvcrt_users)"
-fi
 
 # ---- Version resources ----
 weekday='(Sun|Mon|Tue|Wed|Thu|Fri|Sat)'

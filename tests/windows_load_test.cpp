@@ -195,10 +195,6 @@ class WindowsCodePage : public ::testing::Test {
         if (liveBuffers != nullptr) {
             EXPECT_EQ(liveBuffers(), 0) << "converted texts not released";
         }
-        auto foreignBuffers = agentFunction<decltype(&xelagt_test_foreign_buffers)>(
-            "xelagt_test_foreign_buffers");
-        ASSERT_NE(foreignBuffers, nullptr);
-        EXPECT_EQ(foreignBuffers(), 0) << "blocks of another C runtime released";
         EXPECT_EQ(jvm.violations(), std::vector<std::string>{});
         if (setCodeset != nullptr) setCodeset(loaded().codesetAtLoad);
     }
@@ -281,18 +277,35 @@ TEST_F(WindowsCodePage, ConversionFunctionsByTheirCxxNames) {
     EXPECT_EQ(reinterpret_cast<FakeString*>(string)->modifiedUtf8, kGrusseUtf8);
 }
 
-// With nothing to convert the bridge hands out a malloc'd copy, which the
-// agent frees: both DLLs use the one C runtime (windows_binaries checks the
-// imports, TearDown that the agent owned the block).
+// With nothing to convert the bridge hands out malloc'd copies (of
+// convertStringFromUTF and of the setters), which the agent frees in its C
+// runtime: both DLLs use the one runtime (windows_binaries checks the imports,
+// the stand-in that each block is of its runtime's heap). Beside the agent of
+// the other runtime (JXEL_TEST_AGENT_RUNTIME=other) every block is foreign.
 TEST_F(WindowsCodePage, UnconvertedTextIsACopyTheAgentFrees) {
     ASSERT_EQ(setCodeset(XELAGT_CODESET_UTF8), XELAGT_OK);
     auto fromUtf = bridgeFunction<char* (*)(const char*)>("_Z20convertStringFromUTFPKc");
+    auto foreignBuffers =
+        agentFunction<decltype(&xelagt_test_foreign_buffers)>("xelagt_test_foreign_buffers");
     ASSERT_NE(fromUtf, nullptr);
-    char* copy = fromUtf(kGrusseUtf8);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy, kGrusseUtf8) << "never the argument itself";
-    EXPECT_STREQ(copy, kGrusseUtf8);
-    releaseBuffer(copy);
+    ASSERT_NE(foreignBuffers, nullptr);
+    const int64_t before = foreignBuffers();
+    // Small blocks, and large ones that a heap keeps apart from the others.
+    const std::string texts[] = {kGrusseUtf8, kNihongoUtf8, std::string(100000, 'x'),
+                                 std::string(3 << 20, 'y')};
+    for (const std::string& text : texts) {
+        char* copy = fromUtf(text.c_str());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, text.c_str()) << "never the argument itself";
+        EXPECT_EQ(copy, text);
+        releaseBuffer(copy);
+    }
+    EXPECT_EQ(setString(kGrusseUtf8), XELAGT_OK);
+
+    const long long blocks = static_cast<long long>(std::size(texts)) + 1;
+    const long long foreign = foreignBuffers() - before;
+    std::printf("blocks the agent did not allocate: %lld of %lld\n", foreign, blocks);
+    EXPECT_EQ(foreign, otherRuntime() ? blocks : 0);
 }
 
 // ---- Threads ----
@@ -344,54 +357,6 @@ TEST(WindowsThreadExit, ThreadsThatTookAgentTextsEndCleanly) {
         for (HANDLE thread : plain) CloseHandle(thread);
     }
     EXPECT_EQ(g_wrongTexts, 0);
-}
-
-// ---- The C runtime ----
-
-// Under UTF-8 the bridge converts nothing: convertStringFromUTF and the setters hand the
-// agent copies of the bridge's own, which the agent frees in its C runtime. The stand-in
-// counts each block that is not of its runtime's heap, and leaves it alone. Beside the
-// agent of the other runtime (JXEL_TEST_AGENT_RUNTIME=other), every block is foreign.
-TEST(WindowsRuntime, BlocksTheBridgeHandsOverAreTheAgentRuntimes) {
-    ASSERT_EQ(loaded().failure, "");
-    auto setCodeset = agentFunction<decltype(&xelagt_test_set_codeset)>("xelagt_test_set_codeset");
-    auto foreignBuffers =
-        agentFunction<decltype(&xelagt_test_foreign_buffers)>("xelagt_test_foreign_buffers");
-    auto releaseBuffer = agentOperation<decltype(&xelagt_release_buffer)>(XELAGT_OP_RELEASE_BUFFER);
-    auto fromUtf = bridgeFunction<char* (*)(const char*)>("_Z20convertStringFromUTFPKc");
-    auto create = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataCreate);
-    auto set = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelSetString);
-    auto dataFree = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelDataFree);
-    auto version = BRIDGE(Java_com_brel_vorlend_ib_api_jxel_JXelObject_XelVersion);
-    ASSERT_TRUE(setCodeset && foreignBuffers && releaseBuffer && fromUtf && create && set &&
-                dataFree && version);
-    ASSERT_EQ(setCodeset(XELAGT_CODESET_UTF8), XELAGT_OK);
-    const int64_t before = foreignBuffers();
-
-    // Small blocks, and large ones that a heap keeps apart from the others.
-    const std::string texts[] = {"a", kGrusseUtf8, kNihongoUtf8, std::string(100000, 'x'),
-                                 std::string(3 << 20, 'y')};
-    for (const std::string& text : texts) {
-        char* copy = fromUtf(text.c_str());
-        ASSERT_NE(copy, nullptr);
-        releaseBuffer(copy);
-    }
-    FakeJvm jvm;
-    jobject self = jvm.newObject(jvm.objectClass());
-    ASSERT_EQ(create(jvm.env(), self, 1), XELAGT_OK);
-    const jlong handle = jvm.longField(self, "myXelReference");
-    EXPECT_EQ(set(jvm.env(), self, handle, 1, jvm.newString(kGrusseUtf8)), XELAGT_OK);
-    EXPECT_EQ(dataFree(jvm.env(), self, handle), XELAGT_OK);
-    // Text the agent hands out works whatever the runtimes.
-    EXPECT_EQ(version(jvm.env(), jvm.asClass(jvm.objectClass())), 0);
-    EXPECT_EQ(jvm.staticStringField(jvm.objectClass(), "ourVersion"), XELAGT_STANDIN_VERSION_TEXT);
-
-    const int64_t blocks = static_cast<int64_t>(std::size(texts)) + 1;
-    const int64_t foreign = foreignBuffers() - before;
-    std::printf("blocks the agent did not allocate: %lld of %lld\n",
-                static_cast<long long>(foreign), static_cast<long long>(blocks));
-    EXPECT_EQ(foreign, otherRuntime() ? blocks : 0);
-    setCodeset(loaded().codesetAtLoad);
 }
 
 // ---- Start-up ----
