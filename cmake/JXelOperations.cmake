@@ -90,8 +90,9 @@ function(jxel_generate_operations)
 endfunction()
 
 # jxel_stub_agent(<target> <folder> [WITHOUT <operation>])
-#   builds <folder>/libxelagtapi.so: every operation (all but WITHOUT) returning 0 and
-#   doing nothing, and no test control. The tests load it in place of an agent.
+#   builds <folder>/libxelagtapi.so (Windows: libxelagtapi.dll, by ordinal as the stand-in):
+#   every operation (all but WITHOUT) returning 0 and doing nothing, and no test control.
+#   The tests load it in place of an agent.
 function(jxel_stub_agent target folder)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "WITHOUT" "")
   jxel_read_operations()
@@ -100,13 +101,24 @@ function(jxel_stub_agent target folder)
     string(APPEND source ", without ${arg_WITHOUT}")
   endif()
   string(APPEND source ". */\n")
-  foreach(name IN LISTS JXEL_OP_NAMES)
+  set(def "LIBRARY libxelagtapi.dll\nEXPORTS\n")
+  set(export "__attribute__((visibility(\"default\"))) ")
+  if(WIN32)
+    set(export "")  # the .def exports
+  endif()
+  foreach(ordinal name IN ZIP_LISTS JXEL_OP_ORDINALS JXEL_OP_NAMES)
     if(NOT name STREQUAL arg_WITHOUT)
-      string(APPEND source "__attribute__((visibility(\"default\"))) int ${name}(void) { return 0; }\n")
+      string(APPEND source "${export}int ${name}(void) { return 0; }\n")
+      string(APPEND def "    ${name} @${ordinal} NONAME\n")
     endif()
   endforeach()
   file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.c CONTENT "${source}")
   add_library(${target} SHARED ${CMAKE_CURRENT_BINARY_DIR}/${target}.c)
-  set_target_properties(${target} PROPERTIES
-    OUTPUT_NAME xelagtapi PREFIX "lib" LIBRARY_OUTPUT_DIRECTORY ${folder})
+  if(WIN32)
+    file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.def CONTENT "${def}")
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+  endif()
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME xelagtapi PREFIX "lib"
+    LIBRARY_OUTPUT_DIRECTORY ${folder} RUNTIME_OUTPUT_DIRECTORY ${folder}
+    ARCHIVE_OUTPUT_DIRECTORY ${folder})
 endfunction()
