@@ -368,7 +368,7 @@ struct PassResult {
 };
 
 template <Pass kPass>
-__attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t length, Byte* o) {
+JXEL_AVX2_INLINE PassResult runPass(const Byte* s, std::size_t length, Byte* o) {
     constexpr bool kWrite = kPass == Pass::kJoin || kPass == Pass::kSplit;
     constexpr std::size_t kBefore = 4;
     // The constants' address, hidden from the compiler so that it takes them from memory
@@ -428,11 +428,13 @@ __attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t le
     return {length, o, _mm256_testz_si256(scan.errors, get(k.javaErrors)) != 0, scan.joined != 0};
 }
 
+#define JXEL_AVX2 __attribute__((target("avx2")))
+
 // Checks s[0, length) as Java's form and, when out is not null, writes its standard form
 // there (room for length bytes, NUL-terminated): its pairs joined, or a copy. `end`: the
 // end of the output. kUnrepresentable (out then holds nothing of use) leaves the text to
 // the byte-wise code.
-inline JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
+JXEL_AVX2 JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
     const PassResult result = out != nullptr ? runPass<Pass::kJoin>(s, length, out)
                                              : runPass<Pass::kCheckJava>(s, length, out);
     end = result.end;
@@ -443,17 +445,18 @@ inline JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, B
 
 // The start of the first window of s[0, length) that breaks standard UTF-8 or holds a
 // 4-byte sequence, so that the JVM cannot take it as it is; `length` when none does.
-inline std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
+JXEL_AVX2 std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
     return runPass<Pass::kCheckStandard>(s, length, nullptr).stop;
 }
 
 // Writes s[0, length), valid standard UTF-8, to out (room for its modified form) with its
 // 4-byte sequences split; returns the end of the output, null when s is not valid.
-inline Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
+JXEL_AVX2 Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
     const PassResult result = runPass<Pass::kSplit>(s, length, out);
     return result.stop == length ? result.end : nullptr;
 }
 
+#undef JXEL_AVX2
 #undef JXEL_AVX2_INLINE
 
 }  // namespace avx2
