@@ -405,7 +405,9 @@ JXEL_AVX2_INLINE PassResult runPass(const Byte* s, std::size_t length, Byte* o) 
     }
     const std::size_t rest = length - i;  // < 64: two windows at most
     const std::size_t before = i == 0 ? 0 : kBefore;
-    alignas(32) Byte tail[kBefore + 96] = {};
+    // The bytes before, two windows and the byte after them, zeroed 32 bytes a store.
+    alignas(32) Byte tail[96];
+    for (Byte* t = tail; t < tail + sizeof tail; t += 32) store32(t, _mm256_setzero_si256());
     copyBytes(tail + kBefore - before, s + i - before, before + rest);
     alignas(32) Byte written[2 * 64 + 8];
     Byte* w = written;
