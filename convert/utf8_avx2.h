@@ -232,9 +232,8 @@ JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& 
     }
     const __m256i xm1 = load32(p - 1);
     const __m256i xm2 = load32(p - 2);
-    // Checked as standard UTF-8, which refuses surrogates: with no error, no high half left
-    // open before and no ED last (a half's first byte, its second in the next window), the
-    // window holds no half and is done.
+    // As standard UTF-8, which refuses surrogates: no error, no high half left open and no
+    // ED last (its half's second byte in the next window) mean no half here.
     __m256i errors = sequenceErrors(x0, xm1, xm2, xm3, k);
     const __m256i open = _mm256_or_si256(errors, scan.before);
     if (_mm256_testz_si256(open, open) && p[31] != 0xED) return 0;
