@@ -196,9 +196,17 @@ JavaTextForm classifyJavaText(const char* text, std::size_t length) {
 }
 
 std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) {
-    // Valid text holds no NUL (U+0000 is C0 80): the joined text ends at the first.
-    standardFromJavaText(text, length, out);
-    return std::strlen(out);
+    const auto* s = reinterpret_cast<const Byte*>(text);
+    auto* o = reinterpret_cast<Byte*>(out);
+#if defined(JXEL_UTF8_AVX2)
+    Byte* end = nullptr;
+    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, o, end) != JavaTextForm::kUnrepresentable) {
+        return static_cast<std::size_t>(end - o);
+    }
+#endif
+    std::size_t written = 0;
+    javaBytewise(s, length, o, written);
+    return written;
 }
 
 JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* out) {

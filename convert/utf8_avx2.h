@@ -404,8 +404,7 @@ JXEL_AVX2_INLINE PassResult runPass(const Byte* s, std::size_t length, Byte* o) 
     }
     const std::size_t rest = length - i;  // < 64: two windows at most
     const std::size_t before = i == 0 ? 0 : kBefore;
-    // The bytes before, two windows and the byte after them, zeroed 32 bytes a store.
-    alignas(32) Byte tail[96];
+    alignas(32) Byte tail[96];  // the bytes before, two windows, the byte after them
     for (Byte* t = tail; t < tail + sizeof tail; t += 32) store32(t, _mm256_setzero_si256());
     copyBytes(tail + kBefore - before, s + i - before, before + rest);
     alignas(32) Byte written[2 * 64 + 8];
@@ -431,10 +430,9 @@ JXEL_AVX2_INLINE PassResult runPass(const Byte* s, std::size_t length, Byte* o) 
 
 #define JXEL_AVX2 __attribute__((target("avx2")))
 
-// Checks s[0, length) as Java's form and, when out is not null, writes its standard form
-// there (room for length bytes, NUL-terminated): its pairs joined, or a copy. `end`: the
-// end of the output. kUnrepresentable (out then holds nothing of use) leaves the text to
-// the byte-wise code.
+// Checks s[0, length) as Java's form; when out is not null, writes its standard form there
+// (room for length bytes, NUL-terminated, ending at `end`): pairs joined, or a copy.
+// kUnrepresentable (out then holds nothing of use) leaves the text to the byte-wise code.
 JXEL_AVX2 JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
     const PassResult result = out != nullptr ? runPass<Pass::kJoin>(s, length, out)
                                              : runPass<Pass::kCheckJava>(s, length, out);
