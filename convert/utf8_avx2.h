@@ -2,9 +2,8 @@
 // of 32 bytes (AVX2), each checked and rewritten in the same pass: Java's form checked and
 // its surrogate pairs joined, for the agent; standard UTF-8 checked and its 4-byte
 // sequences split, for the JVM. Every function here has a byte-wise twin in utf8.cpp; the
-// twins must agree on every text (tests/utf8_vector_check.cpp).
-//
-// Not on Windows: GCC there does not align the stack for 32-byte spills.
+// twins must agree on every text (tests/utf8_vector_check.cpp). Not on Windows: GCC there
+// does not align the stack for 32-byte spills.
 #ifndef JXEL_CONVERT_UTF8_AVX2_H
 #define JXEL_CONVERT_UTF8_AVX2_H
 
@@ -232,8 +231,7 @@ JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& 
     }
     const __m256i xm1 = load32(p - 1);
     const __m256i xm2 = load32(p - 2);
-    // As standard UTF-8, which refuses surrogates: no error, no high half left open and no
-    // ED last (its half's second byte in the next window) mean no half here.
+    // Valid as standard UTF-8, no high half open, no ED last: no surrogate half here.
     __m256i errors = sequenceErrors(x0, xm1, xm2, xm3, k);
     const __m256i open = _mm256_or_si256(errors, scan.before);
     if (_mm256_testz_si256(open, open) && p[31] != 0xED) return 0;
@@ -430,12 +428,11 @@ JXEL_AVX2_INLINE PassResult runPass(const Byte* s, std::size_t length, Byte* o) 
 
 #define JXEL_AVX2 __attribute__((target("avx2")))
 
-// Checks s[0, length) as Java's form; when out is not null, writes its standard form there
-// (room for length bytes, NUL-terminated, ending at `end`): pairs joined, or a copy.
-// kUnrepresentable (out then holds nothing of use) leaves the text to the byte-wise code.
+// Checks s[0, length) as Java's form; kJoin also writes its standard form (pairs joined) to
+// out (room for length + 1), NUL at `end`. kUnrepresentable leaves it to the byte-wise code.
+template <Pass kPass>
 JXEL_AVX2 JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
-    const PassResult result = out != nullptr ? runPass<Pass::kJoin>(s, length, out)
-                                             : runPass<Pass::kCheckJava>(s, length, out);
+    const PassResult result = runPass<kPass>(s, length, out);
     end = result.end;
     if (!result.valid) return JavaTextForm::kUnrepresentable;
     if (end != nullptr) *end = '\0';
