@@ -9,12 +9,6 @@ namespace jxel {
 
 namespace {
 
-// HotSpot 17 hands over at most this many bytes of modified UTF-8, cut
-// after a whole UTF-16 unit. A unit takes 1 to 3 bytes, so a cut text
-// comes with at least kJvmUtfLimit - 2 bytes.
-constexpr std::size_t kJvmUtfLimit = 2147483646;
-constexpr std::size_t kLongestUnit = 3;
-
 // Every byte but a continuation byte (10xxxxxx) starts a UTF-16 unit. The
 // bytes are read eight at a time: this runs over gigabytes.
 std::size_t utf16UnitsIn(const char* chars, std::size_t length) {
@@ -37,8 +31,7 @@ std::size_t utf16UnitsIn(const char* chars, std::size_t length) {
 
 }  // namespace
 
-bool cutShortByJvm(JNIEnv* env, jstring value, const char* chars, std::size_t length) {
-    if (length + kLongestUnit <= kJvmUtfLimit) return false;
+bool cutShortNearLimit(JNIEnv* env, jstring value, const char* chars, std::size_t length) {
     const auto units = static_cast<std::size_t>(env->GetStringLength(value));
     // The whole text takes `units` to 3 x `units` bytes: only between the
     // two do the bytes need counting.

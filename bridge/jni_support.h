@@ -24,10 +24,22 @@ jfieldID instanceField(JNIEnv* env, jobject object, const char* name, const char
 // exception pending, when the receiver's class has no such field.
 bool storeHandle(JNIEnv* env, jobject receiver, jlong handle);
 
+// HotSpot 17 hands over at most this many bytes of modified UTF-8, cut
+// after a whole UTF-16 unit. A unit takes 1 to 3 bytes, so a cut text
+// comes with at least kJvmUtfLimit - 2 bytes.
+inline constexpr std::size_t kJvmUtfLimit = 2147483646;
+inline constexpr std::size_t kLongestUnit = 3;
+
+// cutShortByJvm for a text that reaches the limit.
+bool cutShortNearLimit(JNIEnv* env, jstring value, const char* chars, std::size_t length);
+
 // True when the JVM handed over `chars` (`length` bytes) cut short of the
 // whole of `value`, as HotSpot 17 does, silently, past 2,147,483,646 bytes of
-// modified UTF-8. Asks the JVM for the string's length only at that limit.
-bool cutShortByJvm(JNIEnv* env, jstring value, const char* chars, std::size_t length);
+// modified UTF-8. Asks the JVM for the string's length only at that limit;
+// inline, so that other texts cost one comparison.
+inline bool cutShortByJvm(JNIEnv* env, jstring value, const char* chars, std::size_t length) {
+    return length + kLongestUnit > kJvmUtfLimit && cutShortNearLimit(env, value, chars, length);
+}
 
 // Hands `value` to `agentCall` as agent text and returns the agent's status.
 // A null `value`, characters the JVM cannot give (HotSpot gives null with

@@ -187,8 +187,9 @@ JavaTextForm classifyJavaText(const char* text, std::size_t length) {
     if (length < kShort && skipAscii(s, 0, length) == length) return JavaTextForm::kStandard;
 #if defined(JXEL_UTF8_AVX2)
     Byte* end = nullptr;
-    const JavaTextForm form = avx2::kHasAvx2 ? avx2::checkAndJoin(s, length, nullptr, end)
-                                             : JavaTextForm::kUnrepresentable;
+    const JavaTextForm form =
+        avx2::kHasAvx2 ? avx2::checkAndJoin<avx2::Pass::kCheckJava>(s, length, nullptr, end)
+                       : JavaTextForm::kUnrepresentable;
     if (form != JavaTextForm::kUnrepresentable) return form;
 #endif
     std::size_t written = 0;
@@ -200,7 +201,8 @@ std::size_t joinSurrogatePairs(const char* text, std::size_t length, char* out) 
     auto* o = reinterpret_cast<Byte*>(out);
 #if defined(JXEL_UTF8_AVX2)
     Byte* end = nullptr;
-    if (avx2::kHasAvx2 && avx2::checkAndJoin(s, length, o, end) != JavaTextForm::kUnrepresentable) {
+    if (avx2::kHasAvx2 && avx2::checkAndJoin<avx2::Pass::kJoin>(s, length, o, end) !=
+                              JavaTextForm::kUnrepresentable) {
         return static_cast<std::size_t>(end - o);
     }
 #endif
@@ -219,8 +221,9 @@ JavaTextForm standardFromJavaText(const char* text, std::size_t length, char* ou
     }
 #if defined(JXEL_UTF8_AVX2)
     Byte* end = nullptr;
-    const JavaTextForm form =
-        avx2::kHasAvx2 ? avx2::checkAndJoin(s, length, o, end) : JavaTextForm::kUnrepresentable;
+    const JavaTextForm form = avx2::kHasAvx2
+                                  ? avx2::checkAndJoin<avx2::Pass::kJoin>(s, length, o, end)
+                                  : JavaTextForm::kUnrepresentable;
     if (form != JavaTextForm::kUnrepresentable) return form;
 #endif
     std::size_t written = 0;

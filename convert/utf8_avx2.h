@@ -2,9 +2,8 @@
 // of 32 bytes (AVX2), each checked and rewritten in the same pass: Java's form checked and
 // its surrogate pairs joined, for the agent; standard UTF-8 checked and its 4-byte
 // sequences split, for the JVM. Every function here has a byte-wise twin in utf8.cpp; the
-// twins must agree on every text (tests/utf8_vector_check.cpp).
-//
-// Not on Windows: GCC there does not align the stack for 32-byte spills.
+// twins must agree on every text (tests/utf8_vector_check.cpp). Not on Windows: GCC there
+// does not align the stack for 32-byte spills.
 #ifndef JXEL_CONVERT_UTF8_AVX2_H
 #define JXEL_CONVERT_UTF8_AVX2_H
 
@@ -164,41 +163,39 @@ constexpr Vector32 splat32(int byte) {
     return v;
 }
 
-// A 16-entry table in both halves, for the shuffles; `cleared`: flags taken out.
-constexpr Vector32 table32(const char (&table)[16], char cleared = 0) {
+// A 16-entry table in both halves, for the shuffles.
+constexpr Vector32 table32(const char (&table)[16]) {
     Vector32 v{};
-    for (int i = 0; i < 32; ++i) v.bytes[i] = static_cast<char>(table[i % 16] & ~cleared);
+    for (int i = 0; i < 32; ++i) v.bytes[i] = table[i % 16];
     return v;
 }
 
 struct Constants {
-    Vector32 previousHigh, previousLow, javaPreviousLow, currentHigh, pairFirst, pairSecond;
-    Vector32 ed, highNibble, a0, b0, lowNibble, x30, x80, x60, x70;
+    Vector32 previousHigh, previousLow, currentHigh, pairFirst, pairSecond;
+    Vector32 ed, highNibble, a0, b0, lowNibble, x30, x80, x60, x70, javaErrors;
 };
 
-// javaPreviousLow: for Java's form, where ED A0..BF is no error by itself; the join checks
-// that the halves come in pairs.
 constexpr Constants kK = {
-    table32(kPreviousHigh), table32(kPreviousLow), table32(kPreviousLow, kSurrogate),
-    table32(kCurrentHigh),  table32(kPairFirst),   table32(kPairSecond),
-    splat32(0xED),          splat32(0xF0),         splat32(0xA0),
-    splat32(0xB0),          splat32(0x0F),         splat32(0x30),
-    splat32(0x80),          splat32(0x60),         splat32(0x70)};
+    table32(kPreviousHigh), table32(kPreviousLow), table32(kCurrentHigh),
+    table32(kPairFirst),    table32(kPairSecond),  splat32(0xED),
+    splat32(0xF0),          splat32(0xA0),         splat32(0xB0),
+    splat32(0x0F),          splat32(0x30),         splat32(0x80),
+    splat32(0x60),          splat32(0x70),         splat32(~kSurrogate & 0xFF)};
 
 JXEL_AVX2_INLINE __m256i get(const Vector32& v) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(v.bytes));
 }
 
 // Non-zero bytes where the 32 bytes x0 break UTF-8, from them and the bytes 1, 2 and 3
-// before: the lookups of kPreviousHigh, previousLow and kCurrentHigh, and a second or
+// before: the lookups of kPreviousHigh, kPreviousLow and kCurrentHigh, and a second or
 // third continuation wherever, and only where, a 3- or 4-byte lead wants one.
 JXEL_AVX2_INLINE __m256i sequenceErrors(__m256i x0, __m256i xm1, __m256i xm2, __m256i xm3,
-                                        const Vector32& previousLow, const Constants& k) {
+                                        const Constants& k) {
     const __m256i special = _mm256_and_si256(
         _mm256_and_si256(
             _mm256_shuffle_epi8(get(k.previousHigh),
                                 _mm256_and_si256(_mm256_srli_epi16(xm1, 4), get(k.lowNibble))),
-            _mm256_shuffle_epi8(get(previousLow), _mm256_and_si256(xm1, get(k.lowNibble)))),
+            _mm256_shuffle_epi8(get(k.previousLow), _mm256_and_si256(xm1, get(k.lowNibble)))),
         _mm256_shuffle_epi8(get(k.currentHigh),
                             _mm256_and_si256(_mm256_srli_epi16(x0, 4), get(k.lowNibble))));
     const __m256i must23 = _mm256_and_si256(
@@ -209,7 +206,7 @@ JXEL_AVX2_INLINE __m256i sequenceErrors(__m256i x0, __m256i xm1, __m256i xm2, __
 
 // What a pass has found so far.
 struct Scan {
-    __m256i errors;        // join: non-zero when the text is not valid Java text
+    __m256i errors;        // join: a flag but kSurrogate set when the text is not valid Java text
     __m256i before;        // join: high halves' second bytes of the window before (as 0xFF);
                            // split: 4-byte leads of the window before
     std::uint32_t joined;  // join: bits of the bytes dropped, over all windows
@@ -234,22 +231,19 @@ JXEL_AVX2_INLINE std::uint32_t joinWindow(const Byte* p, __m256i& joined, Scan& 
     }
     const __m256i xm1 = load32(p - 1);
     const __m256i xm2 = load32(p - 2);
-    __m256i errors = sequenceErrors(x0, xm1, xm2, xm3, k.javaPreviousLow, k);
+    // Valid as standard UTF-8, no high half open, no ED last: no surrogate half here.
+    __m256i errors = sequenceErrors(x0, xm1, xm2, xm3, k);
+    const __m256i open = _mm256_or_si256(errors, scan.before);
+    if (_mm256_testz_si256(open, open) && p[31] != 0xED) return 0;
     const __m256i edAt = _mm256_cmpeq_epi8(x0, get(k.ed));
     const __m256i edBefore = _mm256_cmpeq_epi8(xm1, get(k.ed));
-    const __m256i pairsNear = _mm256_or_si256(_mm256_or_si256(edAt, edBefore), scan.before);
-    if (_mm256_testz_si256(pairsNear, pairsNear)) {
-        // No surrogate half here, none starting here and none left open before.
-        scan.errors = _mm256_or_si256(scan.errors, errors);
-        return 0;
-    }
     // Where the joined bytes go, found by comparing the bytes themselves.
     const __m256i x0Top = _mm256_and_si256(x0, get(k.highNibble));
     const __m256i high = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(k.a0)));  // y
     const __m256i low = _mm256_and_si256(edBefore, _mm256_cmpeq_epi8(x0Top, get(k.b0)));   // w
     const __m256i highThird = previous<1>(high, scan.before);                              // z
-    // The lookups let surrogates pass (javaPreviousLow); here the halves must pair: a low
-    // half three bytes after each high half, and nowhere else.
+    // Java's form lets surrogates pass (kSurrogate is not read at the end), but the halves
+    // must pair: a low half three bytes after each high half, and nowhere else.
     errors = _mm256_or_si256(errors, _mm256_xor_si256(low, previous<3>(high, scan.before)));
     scan.errors = _mm256_or_si256(scan.errors, errors);
     scan.before = high;
@@ -294,8 +288,7 @@ JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan, const Con
     const __m256i leadsBefore = scan.before;
     scan.before = _mm256_setzero_si256();
     if (!kTestAscii || _mm256_movemask_epi8(_mm256_or_si256(x0, xm3)) != 0) {
-        const __m256i errors =
-            sequenceErrors(x0, load32(p - 1), load32(p - 2), xm3, k.previousLow, k);
+        const __m256i errors = sequenceErrors(x0, load32(p - 1), load32(p - 2), xm3, k);
         if (!_mm256_testz_si256(errors, errors)) return false;
         scan.before = _mm256_cmpeq_epi8(_mm256_max_epu8(x0, get(k.highNibble)), x0);
     }
@@ -372,7 +365,7 @@ struct PassResult {
 };
 
 template <Pass kPass>
-__attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t length, Byte* o) {
+JXEL_AVX2_INLINE PassResult runPass(const Byte* s, std::size_t length, Byte* o) {
     constexpr bool kWrite = kPass == Pass::kJoin || kPass == Pass::kSplit;
     constexpr std::size_t kBefore = 4;
     // The constants' address, hidden from the compiler so that it takes them from memory
@@ -409,7 +402,8 @@ __attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t le
     }
     const std::size_t rest = length - i;  // < 64: two windows at most
     const std::size_t before = i == 0 ? 0 : kBefore;
-    alignas(32) Byte tail[kBefore + 96] = {};
+    alignas(32) Byte tail[96];  // the bytes before, two windows, the byte after them
+    for (Byte* t = tail; t < tail + sizeof tail; t += 32) store32(t, _mm256_setzero_si256());
     copyBytes(tail + kBefore - before, s + i - before, before + rest);
     alignas(32) Byte written[2 * 64 + 8];
     Byte* w = written;
@@ -429,16 +423,16 @@ __attribute__((target("avx2"))) PassResult runPass(const Byte* s, std::size_t le
         copyBytes(o, written, produced);
         o += produced;
     }
-    return {length, o, _mm256_testz_si256(scan.errors, scan.errors) != 0, scan.joined != 0};
+    return {length, o, _mm256_testz_si256(scan.errors, get(k.javaErrors)) != 0, scan.joined != 0};
 }
 
-// Checks s[0, length) as Java's form and, when out is not null, writes its standard form
-// there (room for length bytes, NUL-terminated): its pairs joined, or a copy. `end`: the
-// end of the output. kUnrepresentable (out then holds nothing of use) leaves the text to
-// the byte-wise code.
-inline JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
-    const PassResult result = out != nullptr ? runPass<Pass::kJoin>(s, length, out)
-                                             : runPass<Pass::kCheckJava>(s, length, out);
+#define JXEL_AVX2 __attribute__((target("avx2")))
+
+// Checks s[0, length) as Java's form; kJoin also writes its standard form (pairs joined) to
+// out (room for length + 1), NUL at `end`. kUnrepresentable leaves it to the byte-wise code.
+template <Pass kPass>
+JXEL_AVX2 JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, Byte*& end) {
+    const PassResult result = runPass<kPass>(s, length, out);
     end = result.end;
     if (!result.valid) return JavaTextForm::kUnrepresentable;
     if (end != nullptr) *end = '\0';
@@ -447,17 +441,18 @@ inline JavaTextForm checkAndJoin(const Byte* s, std::size_t length, Byte* out, B
 
 // The start of the first window of s[0, length) that breaks standard UTF-8 or holds a
 // 4-byte sequence, so that the JVM cannot take it as it is; `length` when none does.
-inline std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
+JXEL_AVX2 std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
     return runPass<Pass::kCheckStandard>(s, length, nullptr).stop;
 }
 
 // Writes s[0, length), valid standard UTF-8, to out (room for its modified form) with its
 // 4-byte sequences split; returns the end of the output, null when s is not valid.
-inline Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
+JXEL_AVX2 Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
     const PassResult result = runPass<Pass::kSplit>(s, length, out);
     return result.stop == length ? result.end : nullptr;
 }
 
+#undef JXEL_AVX2
 #undef JXEL_AVX2_INLINE
 
 }  // namespace avx2
