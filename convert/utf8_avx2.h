@@ -170,17 +170,30 @@ constexpr Vector32 table32(const char (&table)[16]) {
     return v;
 }
 
+// Packs a window whose dropped bytes are every third from byte r: each lane's kept bytes.
+constexpr Vector32 everyThird(int r) {
+    Vector32 v = splat32(0x80);
+    for (int lane = 0, kept = 0; lane < 32; lane += 16, kept = 0) {
+        for (int i = 0; i < 16; ++i) {
+            if ((lane + i) % 3 != r) v.bytes[lane + kept++] = static_cast<char>(i);
+        }
+    }
+    return v;
+}
+
 struct Constants {
-    Vector32 previousHigh, previousLow, currentHigh, pairFirst, pairSecond;
+    Vector32 previousHigh, previousLow, currentHigh, pairFirst, pairSecond, everyThird[3];
     Vector32 ed, highNibble, a0, b0, lowNibble, x30, x80, x60, x70, javaErrors;
 };
 
-constexpr Constants kK = {
-    table32(kPreviousHigh), table32(kPreviousLow), table32(kCurrentHigh),
-    table32(kPairFirst),    table32(kPairSecond),  splat32(0xED),
-    splat32(0xF0),          splat32(0xA0),         splat32(0xB0),
-    splat32(0x0F),          splat32(0x30),         splat32(0x80),
-    splat32(0x60),          splat32(0x70),         splat32(~kSurrogate & 0xFF)};
+constexpr Constants kK = {table32(kPreviousHigh), table32(kPreviousLow),
+                          table32(kCurrentHigh),  table32(kPairFirst),
+                          table32(kPairSecond),   {everyThird(0), everyThird(1), everyThird(2)},
+                          splat32(0xED),          splat32(0xF0),
+                          splat32(0xA0),          splat32(0xB0),
+                          splat32(0x0F),          splat32(0x30),
+                          splat32(0x80),          splat32(0x60),
+                          splat32(0x70),          splat32(~kSurrogate & 0xFF)};
 
 JXEL_AVX2_INLINE __m256i get(const Vector32& v) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(v.bytes));
@@ -327,6 +340,22 @@ JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan, const Con
     return true;
 }
 
+// Writes the bytes of v but those `drop` names when they are every third from byte 0, 1
+// or 2, as in a window of surrogate pairs alone: one fixed shuffle, no table rows.
+JXEL_AVX2_INLINE bool packEveryThird(__m256i v, std::uint32_t drop, Byte*& o, const Constants& k) {
+#pragma GCC unroll 3
+    for (int r = 0; r < 3; ++r) {  // unrolled: each phase with its own shuffle and counts
+        if (drop != 0x49249249u << r) continue;
+        const __m256i packed = _mm256_shuffle_epi8(v, get(k.everyThird[r]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
+        o += r == 0 ? 10 : 11;  // bytes kept of 0..15; of 16..31, 11 unless r is 1
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_extracti128_si256(packed, 1));
+        o += r == 1 ? 10 : 11;
+        return true;
+    }
+    return false;
+}
+
 // ---- The pass ----
 
 enum class Pass { kCheckJava, kJoin, kCheckStandard, kSplit };
@@ -344,7 +373,7 @@ JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan, const Constants&
     if (dropped == 0) {
         store32(o, joined);
         o += 32;
-    } else {
+    } else if (!packEveryThird(joined, dropped, o, k)) {
         o = pack16(_mm256_castsi256_si128(joined), dropped & 0xFFFF, o);
         o = pack16(_mm256_extracti128_si256(joined, 1), dropped >> 16, o);
     }
