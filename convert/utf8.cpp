@@ -41,34 +41,16 @@ struct Sequence {
 // sequence yields its maximal subpart, the unit that gets one U+FFFD.
 Sequence readSequence(const Byte* s, std::size_t i, std::size_t length) {
     const Byte lead = s[i];
-    int continuations = 2;
-    Byte low = 0x80;
-    Byte high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        continuations = 1;
-    } else if (lead == 0xE0) {
-        low = 0xA0;  // no overlong forms
-    } else if (lead == 0xED) {
-        high = 0x9F;  // no surrogates
-    } else if (lead >= 0xE1 && lead <= 0xEF) {
-        // the full continuation range
-    } else if (lead == 0xF0) {
-        continuations = 3;
-        low = 0x90;
-    } else if (lead >= 0xF1 && lead <= 0xF3) {
-        continuations = 3;
-    } else if (lead == 0xF4) {
-        continuations = 3;
-        high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return {1, false};
-    }
-    std::size_t j = i + 1;
-    if (j >= length || s[j] < low || s[j] > high) return {1, false};
-    for (++j; j < i + 1 + static_cast<std::size_t>(continuations); ++j) {
+    if (lead < 0xC2 || lead > 0xF4) return {1, false};
+    const std::size_t continuations = lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    // The first continuation's range: no overlong forms, no surrogates, nothing above U+10FFFF.
+    const Byte low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const Byte high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (i + 1 >= length || s[i + 1] < low || s[i + 1] > high) return {1, false};
+    for (std::size_t j = i + 2; j <= i + continuations; ++j) {
         if (j >= length || !isContinuation(s[j])) return {j - i, false};
     }
-    return {j - i, true};
+    return {continuations + 1, true};
 }
 
 // A surrogate's 3-byte form at i: ED, then A_ (high half) or B_ (low half) as `top`.
@@ -130,7 +112,6 @@ JavaTextForm javaBytewise(const Byte* s, std::size_t length, Byte* o, std::size_
         written += end - i;
         i = end;
         if (i == length) break;
-        std::size_t taken = 0;
         if (isSurrogateAt(s, i, length, 0xA0)) {
             if (!isSurrogateAt(s, i + 3, length, 0xB0)) return JavaTextForm::kUnrepresentable;
             const std::uint32_t code =
@@ -142,7 +123,7 @@ JavaTextForm javaBytewise(const Byte* s, std::size_t length, Byte* o, std::size_
             if (o != nullptr) std::memcpy(o + written, joined, sizeof joined);
             written += sizeof joined;
             form = JavaTextForm::kSurrogatePairs;
-            taken = 6;
+            i += 6;
         } else {
             // A lone low surrogate, C0 80 (U+0000) and every other invalid
             // sequence fail here; valid 4-byte sequences from native callers pass.
@@ -150,9 +131,8 @@ JavaTextForm javaBytewise(const Byte* s, std::size_t length, Byte* o, std::size_
             if (!sequence.valid) return JavaTextForm::kUnrepresentable;
             if (o != nullptr) std::memcpy(o + written, s + i, sequence.length);
             written += sequence.length;
-            taken = sequence.length;
+            i += sequence.length;
         }
-        i += taken;
     }
     if (o != nullptr) o[written] = '\0';
     return form;
@@ -243,11 +223,7 @@ void writeModifiedUtf8(const char* text, std::size_t length, char* out) {
     const auto* s = reinterpret_cast<const Byte*>(text);
     auto* o = reinterpret_cast<Byte*>(out);
 #if defined(JXEL_UTF8_AVX2)
-    Byte* end = nullptr;
-    if (avx2::kHasAvx2 && (end = avx2::splitFourByte(s, length, o)) != nullptr) {
-        *end = '\0';
-        return;
-    }
+    if (avx2::kHasAvx2 && avx2::splitFourByte(s, length, o)) return;
 #endif
     walkToModified(s, 0, length, [&o](const Byte* bytes, std::size_t count) {
         std::memcpy(o, bytes, count);

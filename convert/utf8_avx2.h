@@ -86,8 +86,7 @@ alignas(16) constexpr char kPairSecond[16] = {'\x90', '\xA0', '\xB0', '\x80', '\
 // 0..7 and for bytes 8..15 of a 16-byte vector, and how many there are. 0x80 makes a
 // shuffle write zero. Rows of 8 bytes, so that a mask indexes them directly.
 struct PackTable {
-    Byte low[256][8];
-    Byte high[256][8];
+    Byte low[256][8], high[256][8];
     Byte count[256];
 };
 
@@ -98,8 +97,7 @@ constexpr PackTable makePackTable() {
         for (int bit = 0; bit < 8; ++bit) {
             if (((mask >> bit) & 1) == 0) {
                 table.low[mask][kept] = static_cast<Byte>(bit);
-                table.high[mask][kept] = static_cast<Byte>(bit + 8);
-                ++kept;
+                table.high[mask][kept++] = static_cast<Byte>(bit + 8);
             }
         }
         table.count[mask] = static_cast<Byte>(kept);
@@ -170,17 +168,30 @@ constexpr Vector32 table32(const char (&table)[16]) {
     return v;
 }
 
+// Packs a window whose dropped bytes are every third from byte r: each lane's kept bytes.
+constexpr Vector32 everyThird(int r) {
+    Vector32 v = splat32(0x80);
+    for (int i = 0, kept = 0; i < 32; ++i) {
+        if (i == 16) kept = 16;
+        if (i % 3 != r) v.bytes[kept++] = static_cast<char>(i % 16);
+    }
+    return v;
+}
+
 struct Constants {
     Vector32 previousHigh, previousLow, currentHigh, pairFirst, pairSecond;
-    Vector32 ed, highNibble, a0, b0, lowNibble, x30, x80, x60, x70, javaErrors;
+    Vector32 ed, highNibble, a0, b0, lowNibble, x30, x80, x60, x70, javaErrors, everyThird[3];
 };
 
+// clang-format off
 constexpr Constants kK = {
     table32(kPreviousHigh), table32(kPreviousLow), table32(kCurrentHigh),
     table32(kPairFirst),    table32(kPairSecond),  splat32(0xED),
     splat32(0xF0),          splat32(0xA0),         splat32(0xB0),
     splat32(0x0F),          splat32(0x30),         splat32(0x80),
-    splat32(0x60),          splat32(0x70),         splat32(~kSurrogate & 0xFF)};
+    splat32(0x60),          splat32(0x70),         splat32(~kSurrogate & 0xFF),
+    {everyThird(0), everyThird(1), everyThird(2)}};
+// clang-format on
 
 JXEL_AVX2_INLINE __m256i get(const Vector32& v) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(v.bytes));
@@ -327,6 +338,20 @@ JXEL_AVX2_INLINE bool splitWindow(const Byte* p, Byte*& o, Scan& scan, const Con
     return true;
 }
 
+// Packs a window of surrogate pairs alone, whose EDs are every third byte: one fixed shuffle.
+JXEL_AVX2_INLINE bool packEveryThird(__m256i v, std::uint32_t drop, Byte*& o, const Constants& k) {
+    for (int r = 0; r < 3; ++r) {  // unrolled: each phase with its own shuffle and counts
+        if (drop != 0x49249249u << r) continue;
+        const __m256i packed = _mm256_shuffle_epi8(v, get(k.everyThird[r]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
+        o += r == 0 ? 10 : 11;  // bytes kept of 0..15; of 16..31, 11 unless r is 1
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_extracti128_si256(packed, 1));
+        o += r == 1 ? 10 : 11;
+        return true;
+    }
+    return false;
+}
+
 // ---- The pass ----
 
 enum class Pass { kCheckJava, kJoin, kCheckStandard, kSplit };
@@ -344,7 +369,7 @@ JXEL_AVX2_INLINE bool step(const Byte* p, Byte*& o, Scan& scan, const Constants&
     if (dropped == 0) {
         store32(o, joined);
         o += 32;
-    } else {
+    } else if (!packEveryThird(joined, dropped, o, k)) {
         o = pack16(_mm256_castsi256_si128(joined), dropped & 0xFFFF, o);
         o = pack16(_mm256_extracti128_si256(joined, 1), dropped >> 16, o);
     }
@@ -446,10 +471,11 @@ JXEL_AVX2 std::size_t firstWindowToRewrite(const Byte* s, std::size_t length) {
 }
 
 // Writes s[0, length), valid standard UTF-8, to out (room for its modified form) with its
-// 4-byte sequences split; returns the end of the output, null when s is not valid.
-JXEL_AVX2 Byte* splitFourByte(const Byte* s, std::size_t length, Byte* out) {
+// 4-byte sequences split, NUL-terminated; false, with no NUL, when s is not valid.
+JXEL_AVX2 bool splitFourByte(const Byte* s, std::size_t length, Byte* out) {
     const PassResult result = runPass<Pass::kSplit>(s, length, out);
-    return result.stop == length ? result.end : nullptr;
+    if (result.stop == length) *result.end = '\0';
+    return result.stop == length;
 }
 
 #undef JXEL_AVX2
