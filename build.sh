@@ -194,7 +194,7 @@ sanitize_java_asan() {
     configure_and_build asan
     local java version
     java=$(sed -n 's/^Java_JAVA_EXECUTABLE:[A-Z]*=//p' "$ROOT/build/asan/CMakeCache.txt")
-    version=$("$java" -XshowSettings:properties -version 2>&1 | sed -n 's/^ *java.specification.version = //p')
+    version=$("$java" -XshowSettings:properties -version 2>&1 | sed -n 's/^ *java.version = \([0-9]*\).*/\1/p')
     say "Java tests on JDK $version with the ASan build in the JVM"
     JXEL_ASAN_RUNTIME=$(gcc -print-file-name=libasan.so) ctest --preset asan-java -R "^java($version)?\."
 }

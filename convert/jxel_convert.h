@@ -17,7 +17,8 @@
 #define JXEL_CONVERT_H
 
 #ifndef __cplusplus
-#error "jxel_convert.h declares C++ functions (their exported names are C++ names): include it from C++ code; C code calls them through a C++ wrapper"
+#error \
+    "jxel_convert.h declares C++ functions (their exported names are C++ names): include it from C++ code; C code calls them through a C++ wrapper"
 #endif
 
 #include <jni.h>
