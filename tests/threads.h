@@ -1,18 +1,14 @@
-// threads.h - threads and a lock for the tests: std::thread and std::mutex, or on Windows
-// the C runtime's threads and a slim reader/writer lock. The Windows cross build uses the
-// win32 thread model, whose libstdc++ has neither std::thread nor std::mutex.
+// threads.h - threads and a lock for the tests: std::thread and the stand-in's lock (a
+// std::mutex), or on Windows the C runtime's threads and the stand-in's slim reader/writer
+// lock. The Windows cross build uses the win32 thread model, whose libstdc++ has neither
+// std::thread nor std::mutex.
 #ifndef JXEL_TEST_THREADS_H
 #define JXEL_TEST_THREADS_H
 
+#include "../agent/lock.h"
+
 #if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <process.h>
-#include <windows.h>
+#include <process.h>  // windows.h comes with lock.h
 
 #include <cerrno>
 #include <exception>
@@ -23,14 +19,7 @@
 
 namespace jxel::test {
 
-class Mutex {
-  public:
-    void lock() noexcept { AcquireSRWLockExclusive(&lock_); }
-    void unlock() noexcept { ReleaseSRWLockExclusive(&lock_); }
-
-  private:
-    SRWLOCK lock_ = SRWLOCK_INIT;
-};
+using Mutex = xelagt::Mutex;
 
 // What the tests use of std::thread: started by the C runtime (_beginthreadex, as
 // std::thread does), joined before it is destroyed.
@@ -72,11 +61,10 @@ class Thread {
 
 }  // namespace jxel::test
 #else
-#include <mutex>
 #include <thread>
 
 namespace jxel::test {
-using Mutex = std::mutex;
+using Mutex = xelagt::Mutex;
 using Thread = std::thread;
 }  // namespace jxel::test
 #endif
